@@ -1,0 +1,29 @@
+# Compiler differences live here, not in the sources.
+add_library(pagekeep_options INTERFACE)
+target_compile_definitions(pagekeep_options INTERFACE
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+  _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000006)
+target_include_directories(pagekeep_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+if(MSVC)
+  target_compile_options(pagekeep_options INTERFACE /W4 /permissive- /utf-8 /EHsc)
+else()
+  target_compile_options(pagekeep_options INTERFACE -Wall -Wextra)
+endif()
+
+# Libraries of one area of the program: every source in the folder, so that
+# adding a module needs no edit here.
+function(pagekeep_area_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;SYSTEM_LIBS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${_sources})
+  target_link_libraries(${name} PUBLIC pagekeep_options ${ARG_DEPENDS} ${ARG_SYSTEM_LIBS})
+endfunction()
+
+# Programs of our own start at wWinMain/wmain: a narrow argv mangles non-ASCII
+# arguments.
+function(pagekeep_wide_entry target)
+  if(NOT MSVC)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()

@@ -1,0 +1,73 @@
+#include "app/MainForm.h"
+
+namespace {
+void RegisterMainFormClass(HINSTANCE aInstance, WNDPROC aProc) {
+  WNDCLASSEXW existing{sizeof(existing)};
+  if (::GetClassInfoExW(aInstance, TMainForm::WindowClassName, &existing))
+    return;
+  WNDCLASSEXW wc{sizeof(wc)};
+  wc.lpfnWndProc = aProc;
+  wc.hInstance = aInstance;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hIcon = ::LoadIconW(aInstance, MAKEINTRESOURCEW(1));
+  wc.lpszClassName = TMainForm::WindowClassName;
+  CheckWin32(::RegisterClassExW(&wc) != 0, "RegisterClassExW");
+}
+} // namespace
+
+TMainForm::TMainForm(HINSTANCE aInstance) : fInstance(aInstance) {
+  RegisterMainFormClass(fInstance, &TMainForm::WindowProc);
+  // A layered, topmost tool window that is never activated: the card must
+  // not take the focus from the program the user is pasting into.
+  const HWND window = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+                                  WindowClassName, WindowCaption, WS_POPUP, 0, 30, 330, 75, nullptr,
+                                  nullptr, fInstance, this);
+  CheckWin32(window != nullptr, "CreateWindowExW");
+}
+
+TMainForm::~TMainForm() = default;
+
+LRESULT CALLBACK TMainForm::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  if (aMsg == WM_NCCREATE) {
+    auto *create = reinterpret_cast<CREATESTRUCTW *>(aLParam);
+    auto *form = static_cast<TMainForm *>(create->lpCreateParams);
+    form->fWindow.Reset(aWindow);
+    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto *self = reinterpret_cast<TMainForm *>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
+  if (aMsg == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, 0);
+    if (self)
+      self->fWindow.Detach();
+  }
+  if (!self)
+    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  return self->HandleMessage(aMsg, aWParam, aLParam);
+}
+
+LRESULT TMainForm::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  switch (aMsg) {
+  case WM_MOUSEACTIVATE:
+    return MA_NOACTIVATE;
+  case WM_CLOSE:
+    ::DestroyWindow(fWindow.Get());
+    return 0;
+  case WM_DESTROY:
+    ::PostQuitMessage(0);
+    return 0;
+  default:
+    return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
+  }
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  BOOL result;
+  while ((result = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+    if (result == -1)
+      throw std::runtime_error(LastErrorText("GetMessageW"));
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
