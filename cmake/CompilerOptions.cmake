@@ -5,10 +5,17 @@ target_compile_definitions(pagekeep_options INTERFACE
   _WIN32_WINNT=0x0A00 WINVER=0x0A00 NTDDI_VERSION=0x0A000006)
 target_include_directories(pagekeep_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
+option(PAGEKEEP_WERROR "Treat compiler warnings as errors" ON)
 if(MSVC)
   target_compile_options(pagekeep_options INTERFACE /W4 /permissive- /utf-8 /EHsc)
+  if(PAGEKEEP_WERROR)
+    target_compile_options(pagekeep_options INTERFACE /WX)
+  endif()
 else()
   target_compile_options(pagekeep_options INTERFACE -Wall -Wextra)
+  if(PAGEKEEP_WERROR)
+    target_compile_options(pagekeep_options INTERFACE -Werror)
+  endif()
 endif()
 
 # Libraries of one area of the program: every source in the folder, so that
@@ -16,8 +23,13 @@ endif()
 function(pagekeep_area_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS;SYSTEM_LIBS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_library(${name} STATIC ${_sources})
-  target_link_libraries(${name} PUBLIC pagekeep_options ${ARG_DEPENDS} ${ARG_SYSTEM_LIBS})
+  if(_sources)
+    add_library(${name} STATIC ${_sources})
+    target_link_libraries(${name} PUBLIC pagekeep_options ${ARG_DEPENDS} ${ARG_SYSTEM_LIBS})
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE pagekeep_options ${ARG_DEPENDS} ${ARG_SYSTEM_LIBS})
+  endif()
 endfunction()
 
 # Programs of our own start at wWinMain/wmain: a narrow argv mangles non-ASCII

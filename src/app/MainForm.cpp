@@ -2,10 +2,12 @@
 
 namespace {
 void RegisterMainFormClass(HINSTANCE aInstance, WNDPROC aProc) {
-  WNDCLASSEXW existing{sizeof(existing)};
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
   if (::GetClassInfoExW(aInstance, TMainForm::WindowClassName, &existing))
     return;
-  WNDCLASSEXW wc{sizeof(wc)};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = aProc;
   wc.hInstance = aInstance;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);

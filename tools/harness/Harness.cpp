@@ -45,7 +45,8 @@ TProcess::TProcess(const std::wstring &aExe, const std::wstring &aArguments) {
   std::wstring commandLine = L"\"" + aExe + L"\"";
   if (!aArguments.empty())
     commandLine += L" " + aArguments;
-  STARTUPINFOW startup{sizeof(startup)};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   CheckWin32(::CreateProcessW(aExe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                               nullptr, nullptr, &startup, &info),
