@@ -1,0 +1,128 @@
+#include "hotkey/GlobalHotkey.WndProcFilter.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+constexpr const wchar_t *BindingProperty = L"Pagekeep.TWndProcFilter";
+
+HINSTANCE ModuleInstance() {
+  return ::GetModuleHandleW(nullptr);
+}
+
+// A class of our name with the default procedure is reused as it is; one
+// with any other procedure (left by other code in this module) is replaced,
+// because our windows must start at the default procedure.
+void PrepareWindowClass(const std::wstring &aClassName) {
+  WNDCLASSW existing{};
+  if (::GetClassInfoW(ModuleInstance(), aClassName.c_str(), &existing)) {
+    if (existing.lpfnWndProc == &::DefWindowProcW)
+      return;
+    CheckWin32(::UnregisterClassW(aClassName.c_str(), ModuleInstance()), "UnregisterClassW");
+  }
+  WNDCLASSW description{};
+  description.lpfnWndProc = &::DefWindowProcW;
+  description.hInstance = ModuleInstance();
+  description.lpszClassName = aClassName.c_str();
+  CheckWin32(::RegisterClassW(&description) != 0, "RegisterClassW");
+}
+} // namespace
+
+TWndProcFilter::TWndProcFilter(const std::wstring &aCaption, const std::wstring &aClassName)
+    : fCaption(aCaption), fClassName(aClassName) {
+  PrepareWindowClass(fClassName);
+  TWindowHandle window(::CreateWindowExW(WS_EX_TOOLWINDOW, fClassName.c_str(), fCaption.c_str(),
+                                         WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, ModuleInstance(),
+                                         nullptr));
+  CheckWin32(static_cast<bool>(window), "CreateWindowExW");
+  // The window is bound to this object by a window property and a subclassed
+  // procedure; the binding goes with WM_NCDESTROY.
+  CheckWin32(::SetPropW(window.Get(), BindingProperty, this), "SetPropW");
+  ::SetLastError(0);
+  if (!::SetWindowLongPtrW(window.Get(), GWLP_WNDPROC,
+                           reinterpret_cast<LONG_PTR>(&TWndProcFilter::ForwardingProc)) &&
+      ::GetLastError() != 0)
+    throw std::runtime_error(LastErrorText("SetWindowLongPtrW"));
+  fHWND = std::move(window);
+}
+
+TWndProcFilter::~TWndProcFilter() {
+  fHWND.Reset();
+  std::lock_guard guard(fLock);
+  fEvents.clear();
+  fFilters.clear();
+}
+
+LRESULT CALLBACK TWndProcFilter::ForwardingProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
+                                                LPARAM aLParam) {
+  auto *self = static_cast<TWndProcFilter *>(::GetPropW(aWindow, BindingProperty));
+  if (aMsg == WM_NCDESTROY) {
+    ::RemovePropW(aWindow, BindingProperty);
+    ::SetWindowLongPtrW(aWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcW));
+  }
+  if (!self)
+    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  return self->WndProc(TMessage{aMsg, aWParam, aLParam, 0});
+}
+
+bool TWndProcFilter::IsAttached(const TMessageFilter &aFilter) const {
+  return std::find(fFilters.begin(), fFilters.end(), aFilter) != fFilters.end();
+}
+
+// Runs every filter that was attached when the message arrived and is still
+// attached when its turn comes, so a filter that removes itself (or another)
+// neither makes the next one miss the message nor runs a detached one.
+LRESULT TWndProcFilter::WndProc(TMessage aMessage) {
+  std::lock_guard guard(fLock);
+  const std::vector<TMessageFilter> filters = fFilters;
+  for (const TMessageFilter &filter : filters) {
+    try {
+      if (IsAttached(filter))
+        (*filter)(aMessage);
+    } catch (...) {
+      // A failing filter must not reach the system nor stop the others.
+    }
+  }
+  try {
+    const auto listener = fEvents.find(aMessage.Msg);
+    if (listener != fEvents.end()) {
+      const TMessageFilter keepAlive = listener->second;
+      (*keepAlive)(aMessage);
+    }
+  } catch (...) {
+    // Same rule for the listener.
+  }
+  return 0;
+}
+
+void TWndProcFilter::AddFilter(const TMessageFilter &aFilter) {
+  if (!aFilter)
+    throw std::invalid_argument("A message filter needs a callable");
+  std::lock_guard guard(fLock);
+  fFilters.push_back(aFilter);
+}
+
+void TWndProcFilter::RemoveFilter(const TMessageFilter &aFilter) {
+  std::lock_guard guard(fLock);
+  const auto found = std::find(fFilters.begin(), fFilters.end(), aFilter);
+  if (found != fFilters.end())
+    fFilters.erase(found);
+}
+
+void TWndProcFilter::AddEventListener(std::uint32_t aMessage, const TMessageFilter &aListener) {
+  if (!aListener)
+    throw std::invalid_argument("A message listener needs a callable");
+  std::lock_guard guard(fLock);
+  if (!fEvents.emplace(aMessage, aListener).second)
+    throw std::invalid_argument("Duplicates not allowed");
+}
+
+void TWndProcFilter::RemoveEventListener(std::uint32_t aMessage) {
+  std::lock_guard guard(fLock);
+  fEvents.erase(aMessage);
+}
+
+TWndProcFilter &WndProcFilter() {
+  static TWndProcFilter instance(L"ZAVereWindowCaption", L"ZAVereWindowClass");
+  return instance;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "shared/Handles.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// One window message as the filters see it. They get a copy, so they cannot
+// change the answer the window gives to the system.
+struct TMessage {
+  std::uint32_t Msg = 0;
+  WPARAM WParam = 0;
+  LPARAM LParam = 0;
+  LRESULT Result = 0;
+};
+
+// Filters are compared by identity: only the very same callable object is
+// equal, two lambdas doing the same thing are different filters.
+using TMessageFilter = std::shared_ptr<std::function<void(TMessage)>>;
+
+inline TMessageFilter MakeMessageFilter(std::function<void(TMessage)> aCallable) {
+  return std::make_shared<std::function<void(TMessage)>>(std::move(aCallable));
+}
+
+// A hidden top-level window that hands every message it receives to the
+// attached filters (all of them, in order) and then to the one listener of
+// the message id. Errors raised by filters and listeners never reach the
+// system; the answer is always 0.
+class TWndProcFilter {
+public:
+  TWndProcFilter(const std::wstring &aCaption, const std::wstring &aClassName);
+  TWndProcFilter(const TWndProcFilter &) = delete;
+  TWndProcFilter &operator=(const TWndProcFilter &) = delete;
+  ~TWndProcFilter();
+
+  void AddFilter(const TMessageFilter &aFilter);
+  void RemoveFilter(const TMessageFilter &aFilter);
+  // Throws std::invalid_argument("Duplicates not allowed") when the id has
+  // a listener already; that listener stays.
+  void AddEventListener(std::uint32_t aMessage, const TMessageFilter &aListener);
+  void RemoveEventListener(std::uint32_t aMessage);
+
+  HWND Handle() const noexcept { return fHWND.Get(); }
+  const std::wstring &Caption() const noexcept { return fCaption; }
+  const std::wstring &ClassName() const noexcept { return fClassName; }
+
+private:
+  static LRESULT CALLBACK ForwardingProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  LRESULT WndProc(TMessage aMessage);
+  bool IsAttached(const TMessageFilter &aFilter) const;
+
+  std::wstring fCaption;
+  std::wstring fClassName;
+  mutable std::recursive_mutex fLock;
+  std::vector<TMessageFilter> fFilters;
+  std::map<std::uint32_t, TMessageFilter> fEvents;
+  TWindowHandle fHWND;
+};
+
+// The process-wide message window ("ZAVereWindowCaption", class
+// "ZAVereWindowClass"), created on first use by the thread that is to pump
+// its messages: the program's main thread.
+TWndProcFilter &WndProcFilter();
