@@ -1,0 +1,148 @@
+#include "clipboard/ClipboardFormatState.h"
+
+#include "clipboard/ClipboardImages.h"
+#include "clipboard/ClipboardSession.h"
+#include "shared/Handles.h"
+
+#include <atomic>
+#include <cstring>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+std::atomic<TGlobalAllocator> gGlobalAllocator{&::GlobalAlloc};
+
+// Formats the system synthesises from others, so a copy of them is not kept.
+bool IsSynthesisedFormat(WORD aFormat) {
+  return aFormat == CF_METAFILEPICT || aFormat == CF_TIFF || aFormat == CF_DIB ||
+         aFormat == CF_DIBV5;
+}
+
+// Hands a handle to the clipboard; the clipboard owns it only on success.
+template <class THandle> void SetClipboardHandle(UINT aFormat, THandle &aHandle) {
+  if (::SetClipboardData(aFormat, aHandle.Get()))
+    aHandle.Detach();
+}
+
+} // namespace
+
+TGlobalAllocator SetGlobalAllocator(TGlobalAllocator aAllocator) noexcept {
+  return gGlobalAllocator.exchange(aAllocator ? aAllocator : &::GlobalAlloc);
+}
+
+TClipboardFormatState::TClipboardFormatState(WORD aFormat) : fFormat(aFormat) {
+  const HANDLE handle = ::GetClipboardData(aFormat);
+  fName = FormatName(aFormat);
+  if (!handle)
+    return;
+  try {
+    if (aFormat == CF_BITMAP)
+      CaptureBitmap(handle);
+    else if (aFormat == CF_ENHMETAFILE)
+      CaptureEnhMetaFile(handle);
+    else if (!IsSynthesisedFormat(aFormat))
+      CaptureGlobalBlock(handle);
+  } catch (const std::exception &) {
+    // A format that cannot be converted or copied stays listed, without data.
+    fData.clear();
+  }
+}
+
+void TClipboardFormatState::CaptureBitmap(HANDLE aHandle) {
+  fData = EncodeBitmapAsBmp(static_cast<HBITMAP>(aHandle));
+}
+
+void TClipboardFormatState::CaptureEnhMetaFile(HANDLE aHandle) {
+  fData = EnhMetaFileBits(static_cast<HENHMETAFILE>(aHandle));
+}
+
+void TClipboardFormatState::CaptureGlobalBlock(HANDLE aHandle) {
+  const HGLOBAL block = static_cast<HGLOBAL>(aHandle);
+  if (::GlobalFlags(block) == GMEM_INVALID_HANDLE)
+    return;
+  const SIZE_T size = ::GlobalSize(block);
+  if (size > MaxCapturedFormatSize || size == 0)
+    return;
+  TGlobalLock lock(block);
+  const auto *bytes = static_cast<const std::uint8_t *>(lock.Data());
+  fData.assign(bytes, bytes + size);
+}
+
+std::wstring TClipboardFormatState::FormatName(WORD aFormat) {
+  wchar_t buffer[256] = {};
+  const int length = ::GetClipboardFormatNameW(aFormat, buffer, 256);
+  return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+void TClipboardFormatState::Restore() const {
+  if (fData.empty())
+    return;
+  if (fFormat == CF_BITMAP)
+    RestoreBitmap();
+  else if (fFormat == CF_ENHMETAFILE)
+    RestoreEnhMetaFile();
+  else if (fFormat == CF_METAFILEPICT || fFormat == CF_DIB || fFormat == CF_DIBV5)
+    return;
+  else
+    RestoreGlobalBlock();
+}
+
+void TClipboardFormatState::RestoreBitmap() const {
+  TBitmapHandle bitmap = DecodeBmpToDeviceBitmap(fData);
+  SetClipboardHandle(CF_BITMAP, bitmap);
+}
+
+void TClipboardFormatState::RestoreEnhMetaFile() const {
+  TEnhMetaFileHandle metaFile = EnhMetaFileFromBits(fData);
+  SetClipboardHandle(CF_ENHMETAFILE, metaFile);
+}
+
+// A block that cannot be allocated or locked leaves this format out; the
+// other formats of the snapshot are still restored.
+void TClipboardFormatState::RestoreGlobalBlock() const {
+  TGlobalHandle block(gGlobalAllocator.load()(GMEM_MOVEABLE | GMEM_DDESHARE, fData.size()));
+  if (!block)
+    return;
+  {
+    void *target = ::GlobalLock(block.Get());
+    if (!target)
+      return;
+    std::memcpy(target, fData.data(), fData.size());
+    ::GlobalUnlock(block.Get());
+  }
+  SetClipboardHandle(fFormat, block);
+}
+
+std::wstring TClipboardFormatState::ToString() const {
+  std::wstring text = L"Format: " + std::to_wstring(fFormat);
+  text += fName.empty() ? L"\r\n" : L" (" + fName + L")\r\n";
+  return text + L"Size: " + std::to_wstring(fData.size());
+}
+
+std::wstring StandardFormatName(UINT aFormat) {
+  static const wchar_t *const names[] = {
+      L"",           L"CF_TEXT",   L"CF_BITMAP",  L"CF_METAFILEPICT", L"CF_SYLK",
+      L"CF_DIF",     L"CF_TIFF",   L"CF_OEMTEXT", L"CF_DIB",          L"CF_PALETTE",
+      L"CF_PENDATA", L"CF_RIFF",   L"CF_WAVE",    L"CF_UNICODETEXT",  L"CF_ENHMETAFILE",
+      L"CF_HDROP",   L"CF_LOCALE", L"CF_DIBV5",   L"CF_MAX_XP"};
+  return aFormat < std::size(names) ? names[aFormat] : L"";
+}
+
+std::wstring ClipboardFormatList() {
+  TClipboardSession session;
+  std::wstring text;
+  UINT format = 0;
+  while ((format = ::EnumClipboardFormats(format)) != 0) {
+    std::wstring name = format <= 0xFFFF
+                            ? TClipboardFormatState::FormatName(static_cast<WORD>(format))
+                            : std::wstring();
+    if (name.empty())
+      name = StandardFormatName(format);
+    text += std::to_wstring(format);
+    if (!name.empty())
+      text += L" (" + name + L")";
+    text += L"\r\n";
+  }
+  return text;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "shared/Handles.h"
+
+#include <chrono>
+#include <stdexcept>
+
+// Raised when the clipboard cannot be opened: "Cannot open clipboard: <system
+// message>".
+class EClipboardOpenError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The process's access to the system clipboard. Opens nest: only the
+// outermost Close closes the system clipboard. It owns a message-only window
+// so that formats set after EmptyClipboard have an owner, as SetClipboardData
+// requires. Main thread only.
+class TClipboard {
+public:
+  TClipboard() = default;
+  TClipboard(const TClipboard &) = delete;
+  TClipboard &operator=(const TClipboard &) = delete;
+
+  // Opens (or nests); throws EClipboardOpenError when another program holds
+  // the clipboard for longer than aPatience. The patience is spent retrying
+  // without sleeping, so keep it short on the main thread.
+  void Open(std::chrono::milliseconds aPatience = std::chrono::milliseconds(0));
+  // The same without the error: false when the clipboard stayed busy.
+  bool TryOpen(std::chrono::milliseconds aPatience);
+  void Close();
+  bool IsOpen() const noexcept { return fOpenCount > 0; }
+  int OpenCount() const noexcept { return fOpenCount; }
+
+private:
+  HWND OwnerWindow();
+
+  int fOpenCount = 0;
+  DWORD fLastOpenError = 0;
+  TWindowHandle fOwner;
+};
+
+// The process-wide clipboard object.
+TClipboard &Clipboard();
+
+// How long capture and restore wait for a clipboard that another program
+// holds, before giving up; short so the main thread never stalls.
+constexpr std::chrono::milliseconds ClipboardOpenPatience{100};
+
+// Holds the process-wide clipboard open for its lifetime.
+class TClipboardSession {
+public:
+  explicit TClipboardSession(std::chrono::milliseconds aPatience = ClipboardOpenPatience) {
+    Clipboard().Open(aPatience);
+  }
+  TClipboardSession(const TClipboardSession &) = delete;
+  TClipboardSession &operator=(const TClipboardSession &) = delete;
+  ~TClipboardSession() { Clipboard().Close(); }
+};
