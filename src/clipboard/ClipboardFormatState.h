@@ -56,7 +56,7 @@ private:
 
 // Allocates the global blocks that Restore hands to the clipboard. Replaceable
 // so that tests can make allocation fail; returns the previous allocator.
-using TGlobalAllocator = HGLOBAL (*)(UINT aFlags, SIZE_T aBytes);
+using TGlobalAllocator = HGLOBAL(WINAPI *)(UINT aFlags, SIZE_T aBytes);
 TGlobalAllocator SetGlobalAllocator(TGlobalAllocator aAllocator) noexcept;
 
 // The constant name of a predefined format ("CF_TEXT" for 1 ...
