@@ -17,8 +17,7 @@ constexpr TAlphaColor DefaultBackgroundColor = 0xFF4F8BC1;
 class TBitmap {
 public:
   TBitmap(int aWidth, int aHeight, TAlphaColor aFill = 0)
-      : fWidth(aWidth), fHeight(aHeight),
-        fPixels(CheckedArea(aWidth, aHeight), aFill) {}
+      : fWidth(aWidth), fHeight(aHeight), fPixels(CheckedArea(aWidth, aHeight), aFill) {}
 
   int Width() const noexcept { return fWidth; }
   int Height() const noexcept { return fHeight; }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "analysis/TBitmap.h"
+#include "shared/Handles.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+namespace Gdiplus {
+class Bitmap;
+}
+
+// The one place where TBitmap meets GDI, GDI+, WIC and the shell's icons.
+// Every function throws std::runtime_error when the platform refuses.
+
+// The icon's colours with its transparency: the alpha channel when the icon
+// has one, its mask otherwise.
+TBitmap BitmapFromIcon(HICON aIcon);
+
+// Any GDI bitmap, read as 32-bit pixels; fully opaque unless aKeepAlpha.
+TBitmap BitmapFromHBitmap(HBITMAP aBitmap, bool aKeepAlpha = false);
+
+// A BMP file (as captured from CF_BITMAP) decoded with the imaging component.
+TBitmap DecodeBmp(std::span<const std::byte> aData);
+
+// An EMF file drawn at its own size in pixels over opaque white.
+TBitmap RenderEnhMetaFile(std::span<const std::byte> aData);
+
+// A top-down 32-bit DIB section with premultiplied alpha, as AlphaBlend and
+// UpdateLayeredWindow expect.
+TBitmapHandle ToPremultipliedDib(const TBitmap &aBitmap);
+
+// GDI+ conversions; GDI+ must have been started by the caller.
+std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap);
+TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap);
