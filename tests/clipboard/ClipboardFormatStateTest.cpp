@@ -1,0 +1,129 @@
+#include "ClipboardTestUtils.h"
+#include "clipboard/ClipboardStateContainer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace ClipboardTest;
+
+namespace {
+
+TEST(ClipboardFormatState, FormatNameIsEmptyForPredefinedFormats) {
+  EXPECT_EQ(L"", TClipboardFormatState::FormatName(CF_UNICODETEXT));
+  EXPECT_EQ(L"", TClipboardFormatState::FormatName(CF_BITMAP));
+  const UINT id = ::RegisterClipboardFormatW(L"Pagekeep Named Format");
+  EXPECT_EQ(L"Pagekeep Named Format", TClipboardFormatState::FormatName(static_cast<WORD>(id)));
+}
+
+TEST(ClipboardFormatState, ToStringHasTwoLines) {
+  EXPECT_EQ(L"Format: 13\r\nSize: 0", TClipboardFormatState(13, L"", {}).ToString());
+  EXPECT_EQ(L"Format: 49300 (HTML Format)\r\nSize: 3",
+            TClipboardFormatState(49300, L"HTML Format", {1, 2, 3}).ToString());
+}
+
+struct TNameCase {
+  UINT Format;
+  const wchar_t *Name;
+};
+
+class StandardFormatNames : public testing::TestWithParam<TNameCase> {};
+
+TEST_P(StandardFormatNames, MapsIdToConstantName) {
+  EXPECT_EQ(GetParam().Name, StandardFormatName(GetParam().Format));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, StandardFormatNames,
+    testing::Values(TNameCase{0, L""}, TNameCase{1, L"CF_TEXT"}, TNameCase{2, L"CF_BITMAP"},
+                    TNameCase{6, L"CF_TIFF"}, TNameCase{9, L"CF_PALETTE"},
+                    TNameCase{13, L"CF_UNICODETEXT"}, TNameCase{17, L"CF_DIBV5"},
+                    TNameCase{18, L"CF_MAX_XP"}, TNameCase{19, L""}, TNameCase{49152, L""}),
+    [](const auto &aInfo) { return "Id" + std::to_string(aInfo.param.Format); });
+
+TEST(ClipboardFormatList, ListsEveryFormatWithItsName) {
+  EmptyTheClipboard();
+  EXPECT_EQ(L"", ClipboardFormatList());
+  const UINT id = ::RegisterClipboardFormatW(L"Pagekeep Listed Format");
+  PutBlocks({{CF_UNICODETEXT, {'a', 0, 0, 0}}, {id, {1}}});
+  const std::wstring list = ClipboardFormatList();
+  EXPECT_NE(std::wstring::npos, list.find(L"13 (CF_UNICODETEXT)\r\n")) << list;
+  EXPECT_NE(std::wstring::npos, list.find(std::to_wstring(id) + L" (Pagekeep Listed Format)\r\n"))
+      << list;
+}
+
+TEST(ClipboardSession, OpensNestAndOnlyTheOutermostCloseCloses) {
+  TClipboard &clipboard = Clipboard();
+  clipboard.Open();
+  const HWND owner = ::GetOpenClipboardWindow();
+  EXPECT_NE(nullptr, owner);
+  clipboard.Open();
+  EXPECT_EQ(2, clipboard.OpenCount());
+  clipboard.Close();
+  EXPECT_EQ(owner, ::GetOpenClipboardWindow());
+  clipboard.Close();
+  EXPECT_EQ(nullptr, ::GetOpenClipboardWindow());
+  EXPECT_FALSE(clipboard.IsOpen());
+}
+
+// Holds the clipboard open from another thread until released.
+class TClipboardHolder {
+public:
+  TClipboardHolder()
+      : fThread([this] {
+          fOpened = ::OpenClipboard(nullptr) != FALSE;
+          fReady = true;
+          while (!fRelease)
+            ::Sleep(5);
+          if (fOpened)
+            ::CloseClipboard();
+        }) {
+    while (!fReady)
+      ::Sleep(1);
+  }
+  ~TClipboardHolder() {
+    fRelease = true;
+    fThread.join();
+  }
+  bool Opened() const { return fOpened; }
+
+private:
+  std::atomic<bool> fOpened{false}, fReady{false}, fRelease{false};
+  std::thread fThread;
+};
+
+TEST(ClipboardSession, BusyClipboardRaisesTheOpenErrorAndChangesNothing) {
+  PutText(L"before");
+  const TClipboardState other = TAutoPtr::Make(std::make_unique<TClipboardStateContainer>());
+  {
+    TClipboardHolder holder;
+    ASSERT_TRUE(holder.Opened());
+    try {
+      Clipboard().Open();
+      Clipboard().Close();
+      GTEST_SKIP() << "this system lets a second thread open a clipboard held by another";
+    } catch (const EClipboardOpenError &e) {
+      EXPECT_EQ(0, std::string(e.what()).rfind("Cannot open clipboard: ", 0)) << e.what();
+    }
+    EXPECT_THROW(RestoreClipboardState(other), EClipboardOpenError);
+    EXPECT_EQ(0, CaptureClipboardState(false)().Count());
+    EXPECT_FALSE(Clipboard().IsOpen());
+  }
+  EXPECT_EQ(L"before", ReadText());
+}
+
+TEST(ActiveApplication, CopyFromOurOwnWindowHasNoSource) {
+  TWindowHandle window(::CreateWindowExW(0, L"STATIC", L"Pagekeep own window",
+                                         WS_VISIBLE | WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                         nullptr, nullptr));
+  ASSERT_TRUE(window);
+  ::SetForegroundWindow(window.Get());
+  if (::GetForegroundWindow() != window.Get())
+    GTEST_SKIP() << "the test window could not be brought to the foreground";
+  EXPECT_TRUE(GetActiveApplication().IsEmpty());
+  PutText(L"own");
+  EXPECT_TRUE(CaptureClipboardState(true)().ActiveApplication().IsEmpty());
+}
+
+} // namespace

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "clipboard/ClipboardSession.h"
+#include "shared/Handles.h"
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ClipboardTest {
+
+using TBytes = std::vector<std::uint8_t>;
+
+inline TGlobalHandle GlobalBlock(const TBytes &aData) {
+  TGlobalHandle block(::GlobalAlloc(GMEM_MOVEABLE, aData.size()));
+  CheckWin32(static_cast<bool>(block), "GlobalAlloc");
+  {
+    TGlobalLock lock(block.Get());
+    if (!aData.empty())
+      std::memcpy(lock.Data(), aData.data(), aData.size());
+  }
+  return block;
+}
+
+// Empties the clipboard and puts each block on it.
+inline void PutBlocks(const std::vector<std::pair<UINT, TBytes>> &aBlocks) {
+  TClipboardSession session;
+  CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+  for (const auto &[format, data] : aBlocks) {
+    TGlobalHandle block = GlobalBlock(data);
+    CheckWin32(::SetClipboardData(format, block.Get()) != nullptr, "SetClipboardData");
+    block.Detach();
+  }
+}
+
+inline void PutText(const std::wstring &aText) {
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(aText.c_str());
+  PutBlocks({{CF_UNICODETEXT, TBytes(bytes, bytes + (aText.size() + 1) * sizeof(wchar_t))}});
+}
+
+inline void EmptyTheClipboard() {
+  TClipboardSession session;
+  CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+}
+
+// The bytes of an HGLOBAL format now on the clipboard.
+inline std::optional<TBytes> ReadBlock(UINT aFormat) {
+  TClipboardSession session;
+  const HANDLE handle = ::GetClipboardData(aFormat);
+  if (!handle)
+    return std::nullopt;
+  TGlobalLock lock(handle);
+  const auto *bytes = static_cast<const std::uint8_t *>(lock.Data());
+  return TBytes(bytes, bytes + lock.Size());
+}
+
+inline std::optional<std::wstring> ReadText() {
+  const auto bytes = ReadBlock(CF_UNICODETEXT);
+  if (!bytes)
+    return std::nullopt;
+  return std::wstring(reinterpret_cast<const wchar_t *>(bytes->data()));
+}
+
+inline std::vector<UINT> FormatsOnClipboard() {
+  TClipboardSession session;
+  std::vector<UINT> formats;
+  UINT format = 0;
+  while ((format = ::EnumClipboardFormats(format)) != 0)
+    formats.push_back(format);
+  return formats;
+}
+
+} // namespace ClipboardTest
