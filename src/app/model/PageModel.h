@@ -37,7 +37,7 @@ public:
   // A busy clipboard is retried this often, this many times, before the
   // change is given up.
   static constexpr std::chrono::milliseconds CaptureRetryDelay{100};
-  static constexpr int CaptureRetryLimit = 30;
+  static constexpr int CaptureRetryLimit = 20;
 
   explicit TPageModel(TPageModelView &aView);
   TPageModel(const TPageModel &) = delete;

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "app/model/PageModel.h"
+#include "clipboard/ClipboardSession.h"
+#include "harness/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ModelTest {
+
+using namespace std::chrono_literals;
+using TBytes = std::vector<std::uint8_t>;
+
+// Records what the model asks of the form; retries run on a real timer of
+// the listener window, as the form runs them.
+class TRecordingView : public TPageModelView {
+public:
+  void ShowPageAnnounce() override { Calls.push_back(L"Page"); }
+  void ShowHistoryPageAnnounce() override { Calls.push_back(L"History"); }
+  void ShowInfo(const std::wstring &aCaption, const std::wstring &aShort,
+                const std::wstring &aDetailed, const std::wstring &aPicture, std::uint32_t aColor,
+                int aTime) override {
+    wchar_t color[16];
+    std::swprintf(color, 16, L"%08X", aColor);
+    Calls.push_back(L"Info:" + aCaption + L"|" + aShort + L"|" + aDetailed + L"|" + aPicture +
+                    L"|" + color + L"|" + std::to_wstring(aTime));
+  }
+  void CheckPageMenuItem(int aPage) override {
+    Calls.push_back(L"Check:" + std::to_wstring(aPage));
+    if (FailCheck)
+      throw std::runtime_error("menu gone");
+  }
+  void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override {
+    ++RetryRequests;
+    if (Window)
+      ::SetTimer(Window, 1, static_cast<UINT>(aDelay.count()), nullptr);
+  }
+
+  std::vector<std::wstring> Calls;
+  bool FailCheck = false;
+  int RetryRequests = 0;
+  HWND Window = nullptr;
+};
+
+// A window registered for clipboard notifications that passes each one to
+// the model's listener, as the program's message window does.
+class TListenerWindow {
+public:
+  TListenerWindow(TPageModel &aModel, TRecordingView &aView);
+  ~TListenerWindow();
+  TListenerWindow(const TListenerWindow &) = delete;
+  TListenerWindow &operator=(const TListenerWindow &) = delete;
+
+  int Notifications() const noexcept { return fNotifications; }
+
+private:
+  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+
+  TPageModel &fModel;
+  TRecordingView &fView;
+  TWindowHandle fWindow;
+  int fNotifications = 0;
+};
+
+// The model with its view and listener; copies go through the real clipboard.
+class TModelRig {
+public:
+  TModelRig();
+
+  // Puts content on the clipboard as another program would and waits until
+  // the listener has seen it.
+  void Copy(const std::wstring &aText);
+  void CopyBlocks(const std::vector<std::pair<UINT, TBytes>> &aBlocks);
+  // Runs aAction, then waits for the notification it causes (if any) to be
+  // handled.
+  template <class F> void ChangeAndSettle(F aAction) {
+    const int before = fListener.Notifications();
+    aAction();
+    Harness::WaitUntil([&] { return fListener.Notifications() > before; }, 2000ms);
+    Harness::WaitUntil([] { return false; }, 50ms);
+  }
+  void WaitForRetriesToEnd();
+
+  static std::optional<std::wstring> ClipboardText();
+  static std::wstring Text(const TClipboardState &aState);
+  std::vector<std::wstring> HistoryTexts() const;
+
+  TRecordingView View;
+  TPageModel Model{View};
+
+private:
+  TListenerWindow fListener{Model, View};
+};
+
+// Starts the holder program and waits until it holds the clipboard.
+Harness::TProcess StartHolder(DWORD aHoldMilliseconds, const std::wstring &aText = L"");
+
+} // namespace ModelTest
