@@ -1,0 +1,166 @@
+#include "analysis/Bitmap.Convert.h"
+#include "analysis/Format.Base.h"
+
+#include "AnalysisTestSupport.h"
+#include "clipboard/ClipboardSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <objidl.h>
+
+namespace Gdiplus {
+using std::max;
+using std::min;
+} // namespace Gdiplus
+#include <gdiplus.h>
+
+namespace {
+
+using namespace AnalysisTest;
+
+// An EMF file of a red rectangle over the left half of a 40 x 20 pixel frame.
+std::vector<std::uint8_t> RedRectangleMetafile() {
+  TWindowDC screen(nullptr);
+  const int mmPerPixelX100 =
+      ::GetDeviceCaps(screen.Get(), HORZSIZE) * 100 / ::GetDeviceCaps(screen.Get(), HORZRES);
+  const int mmPerPixelY100 =
+      ::GetDeviceCaps(screen.Get(), VERTSIZE) * 100 / ::GetDeviceCaps(screen.Get(), VERTRES);
+  const RECT frame{0, 0, 40 * mmPerPixelX100, 20 * mmPerPixelY100};
+  HDC recorder = ::CreateEnhMetaFileW(screen.Get(), nullptr, &frame, nullptr);
+  EXPECT_NE(nullptr, recorder);
+  TGdiObjectHandle brush(::CreateSolidBrush(RGB(255, 0, 0)));
+  const RECT all{0, 0, 40, 20}, left{0, 0, 20, 20};
+  TGdiObjectHandle white(::CreateSolidBrush(RGB(0, 0, 255)));
+  ::FillRect(recorder, &all, static_cast<HBRUSH>(white.Get()));
+  ::FillRect(recorder, &left, static_cast<HBRUSH>(brush.Get()));
+  TEnhMetaFileHandle metafile(::CloseEnhMetaFile(recorder));
+  const UINT size = ::GetEnhMetaFileBits(metafile.Get(), 0, nullptr);
+  std::vector<std::uint8_t> bits(size);
+  ::GetEnhMetaFileBits(metafile.Get(), size, bits.data());
+  return bits;
+}
+
+TEST(PreviewImage, MetafileWinsOverAnEarlierBitmapAndIsDrawnAtItsSize) {
+  auto state = MakeSnapshot({{CF_BITMAP, L"", EncodeBmp(1, 1, {0xFF00FF00})},
+                             {CF_ENHMETAFILE, L"", RedRectangleMetafile()}});
+  const std::optional<TBitmap> image = TBaseAnalyzer::GetPreviewImage(state);
+  ASSERT_TRUE(image);
+  EXPECT_NEAR(40, image->Width(), 1);
+  EXPECT_NEAR(20, image->Height(), 1);
+  EXPECT_EQ(0xFFFF0000u, image->Pixel(5, 10));
+  EXPECT_EQ(0xFF0000FFu, image->Pixel(image->Width() - 5, 10));
+}
+
+TEST(PreviewImage, BitmapIsDecodedOpaque) {
+  // The fourth byte of a captured BMP carries no colour: zero here.
+  auto state = MakeSnapshot(
+      {{CF_TEXT, L"", AnsiBytes("x")},
+       {CF_BITMAP, L"",
+        EncodeBmp(3, 2,
+                  {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00FFFFFF, 0x00000000, 0x00808080})}});
+  const std::optional<TBitmap> image = TBaseAnalyzer::GetPreviewImage(state);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(3, image->Width());
+  ASSERT_EQ(2, image->Height());
+  EXPECT_EQ((std::vector<TAlphaColor>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF000000,
+                                      0xFF808080}),
+            image->Pixels());
+}
+
+TEST(PreviewImage, NoImageFormatOrNoCapturedDataGivesNoPreview) {
+  EXPECT_FALSE(TBaseAnalyzer::GetPreviewImage(MakeSnapshot({{CF_TEXT, L"", AnsiBytes("x")}})));
+  EXPECT_FALSE(TBaseAnalyzer::GetPreviewImage(
+      MakeSnapshot({{CF_ENHMETAFILE, L"", {}}, {CF_BITMAP, L"", {}}})));
+  // An empty metafile leaves the bitmap to be shown.
+  auto state =
+      MakeSnapshot({{CF_ENHMETAFILE, L"", {}}, {CF_BITMAP, L"", EncodeBmp(1, 1, {0xFF112233})}});
+  ASSERT_TRUE(TBaseAnalyzer::GetPreviewImage(state));
+  EXPECT_EQ(0xFF112233u, TBaseAnalyzer::GetPreviewImage(state)->Pixel(0, 0));
+}
+
+// Undecodable image data is an error that leaves DescriptionForState: its
+// caller has to survive it.
+TEST(PreviewImage, UndecodableImagesRaiseOutOfTheRegistry) {
+  std::vector<std::uint8_t> truncatedBmp = EncodeBmp(4, 4, std::vector<std::uint32_t>(16));
+  truncatedBmp.resize(40);
+  const std::vector<std::vector<TFormatSpec>> snapshots{
+      {{CF_BITMAP, L"", {'B', 'M', 1, 2, 3}}},
+      {{CF_BITMAP, L"", truncatedBmp}},
+      {{CF_ENHMETAFILE, L"", {1, 2, 3, 4, 5, 6, 7, 8}}},
+  };
+  for (const auto &formats : snapshots)
+    EXPECT_THROW(ClipboardAnalyzers().DescriptionForState(MakeSnapshot(formats)),
+                 std::runtime_error);
+}
+
+TEST(PreviewImage, BitmapTakenFromTheRealClipboard) {
+  std::vector<std::uint32_t> pixels(16 * 8);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = (i % 16 < 8) ? 0xFFC03020u : 0xFF2040E0u;
+  const TBitmap source = [&] {
+    TBitmap bitmap(16, 8);
+    bitmap.Pixels() = pixels;
+    return bitmap;
+  }();
+  {
+    TBitmapHandle dib = ToPremultipliedDib(source);
+    TClipboardSession session;
+    ASSERT_TRUE(::EmptyClipboard());
+    ASSERT_TRUE(::SetClipboardData(CF_BITMAP, dib.Get()));
+    dib.Detach(); // the clipboard owns it now
+  }
+  TClipboardState captured = CaptureClipboardState(false);
+  std::vector<TFormatSpec> formats;
+  for (const TClipboardFormatState &format : captured())
+    formats.push_back({format.Format(), format.Name(), format.Data()});
+  auto description = ClipboardAnalyzers().DescriptionForState(MakeSnapshot(formats));
+  EXPECT_EQ(L"Image", description().ShortDescription());
+  ASSERT_TRUE(description().Image());
+  ASSERT_EQ(16, description().Image()->Width());
+  ASSERT_EQ(8, description().Image()->Height());
+  EXPECT_EQ(0xFFC03020u, description().Image()->Pixel(2, 3));
+  EXPECT_EQ(0xFF2040E0u, description().Image()->Pixel(12, 7));
+}
+
+TEST(BitmapConvert, MaskIconBecomesTransparentWhereTheMaskIsSet) {
+  // 32 x 32 monochrome: AND mask transparent on the left half, XOR image white
+  // on the top half.
+  std::vector<std::uint8_t> andBits(32 * 4), xorBits(32 * 4);
+  for (int y = 0; y < 32; ++y) {
+    andBits[y * 4] = andBits[y * 4 + 1] = 0xFF;
+    if (y < 16)
+      std::fill_n(xorBits.begin() + y * 4, 4, std::uint8_t{0xFF});
+  }
+  TIconHandle icon(
+      ::CreateIcon(::GetModuleHandleW(nullptr), 32, 32, 1, 1, andBits.data(), xorBits.data()));
+  ASSERT_TRUE(icon);
+  const TBitmap bitmap = BitmapFromIcon(icon.Get());
+  EXPECT_EQ(0u, bitmap.Pixel(3, 3) >> 24);
+  EXPECT_EQ(0xFFFFFFFFu, bitmap.Pixel(20, 3));
+  EXPECT_EQ(0xFF000000u, bitmap.Pixel(20, 20));
+}
+
+TEST(BitmapConvert, PremultipliedDibAndGdiPlusKeepThePixels) {
+  TBitmap bitmap(2, 1);
+  bitmap.Pixels() = {0x80FF0000, 0xFF00FF00};
+  TBitmapHandle dib = ToPremultipliedDib(bitmap);
+  const TBitmap premultiplied = BitmapFromHBitmap(dib.Get(), true);
+  EXPECT_EQ(0x80800000u, premultiplied.Pixel(0, 0));
+  EXPECT_EQ(0xFF00FF00u, premultiplied.Pixel(1, 0));
+
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  ASSERT_EQ(Gdiplus::Ok, Gdiplus::GdiplusStartup(&token, &input, nullptr));
+  {
+    std::unique_ptr<Gdiplus::Bitmap> gdiplus = ToGdiPlusBitmap(bitmap);
+    Gdiplus::Color color;
+    gdiplus->GetPixel(0, 0, &color);
+    EXPECT_EQ(0x80FF0000u, color.GetValue());
+    EXPECT_EQ(bitmap.Pixels(), FromGdiPlusBitmap(*gdiplus).Pixels());
+  }
+  Gdiplus::GdiplusShutdown(token);
+}
+
+} // namespace
