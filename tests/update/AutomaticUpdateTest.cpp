@@ -1,0 +1,432 @@
+#include "update/AutomaticUpdate.h"
+#include "update/AutomaticUpdate.Registry.h"
+
+#include "UpdateTestSupport.h"
+#include "update-server/UpdateServerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <regex>
+
+namespace {
+
+using namespace UpdateTest;
+using UpdateServer::TServerSetup;
+using UpdateServer::TUpdateServerProcess;
+
+const wchar_t *OldProgram = L"pagekeep-keepalive.exe";
+const wchar_t *NewProgram = L"pagekeep-update-server.exe";
+
+std::string Narrow(const std::wstring &aText) {
+  std::string result;
+  for (wchar_t c : aText)
+    result += static_cast<char>(c);
+  return result;
+}
+
+// Patches a 16-bit field of the PE file header of an image.
+TBytes WithFileHeaderField(TBytes aImage, size_t aFieldOffset, WORD aValue) {
+  LONG ntOffset;
+  std::memcpy(&ntOffset, aImage.data() + offsetof(IMAGE_DOS_HEADER, e_lfanew), sizeof ntOffset);
+  std::memcpy(aImage.data() + ntOffset + 4 + aFieldOffset, &aValue, sizeof aValue);
+  return aImage;
+}
+
+TBytes ForAmd64(const TBytes &aImage) {
+  return WithFileHeaderField(aImage, offsetof(IMAGE_FILE_HEADER, Machine),
+                             IMAGE_FILE_MACHINE_AMD64);
+}
+
+TBytes AsDll(const TBytes &aImage) {
+  return WithFileHeaderField(aImage, offsetof(IMAGE_FILE_HEADER, Characteristics),
+                             IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE |
+                                 IMAGE_FILE_DLL);
+}
+
+TBytes FirstHalf(const TBytes &aImage) {
+  return TBytes(aImage.begin(), aImage.begin() + aImage.size() / 2);
+}
+
+TBytes WithoutLastByte(const TBytes &aImage) {
+  return TBytes(aImage.begin(), aImage.end() - 1);
+}
+
+TBytes Text(const char *aText) {
+  return TBytes(aText, aText + std::strlen(aText));
+}
+
+// An installed program in a folder of its own, an identifier key of its own
+// and a server that offers aVersion and serves aServed.
+class AutomaticUpdateFixture : public testing::Test {
+protected:
+  void SetUp() override {
+    fOriginal = ReadFileBytes(BuiltProgram(OldProgram));
+    WriteFileBytes(ExePath(), fOriginal);
+  }
+
+  std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
+
+  void StartServer(const std::wstring &aVersion, const TBytes &aServed,
+                   const wchar_t *aMode = L"normal") {
+    WriteFileBytes(fServed.Path() + L"Pagekeep.exe", aServed);
+    TServerSetup setup;
+    setup.Version = aVersion;
+    setup.Folder = fServed.Path();
+    setup.Mode = aMode;
+    fServer = std::make_unique<TUpdateServerProcess>(setup);
+  }
+
+  TUpdateSettings Settings() const {
+    TUpdateSettings settings;
+    settings.BaseURL = fServer ? fServer->BaseURL() : L"http://127.0.0.1:1/";
+    settings.ExePath = ExePath();
+    settings.RegistryKey = fKey.Path();
+    return settings;
+  }
+
+  void ExpectUntouched() {
+    EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
+    EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
+    EXPECT_FALSE(Exists(ExePath() + L".old"));
+  }
+
+  TTemporaryFolder fInstall;
+  TTemporaryFolder fServed;
+  TTestRegistryKey fKey{CurrentTestName()};
+  TBytes fOriginal;
+  std::unique_ptr<TUpdateServerProcess> fServer;
+};
+
+using AutomaticUpdateIdentifier = AutomaticUpdateFixture;
+
+TEST_F(AutomaticUpdateIdentifier, IsMadeOnceStoredAndReadBackByTheNextInstance) {
+  TAutomaticUpdate updater(Settings());
+  const std::wstring identifier = updater.AppGUID();
+  EXPECT_TRUE(std::regex_match(
+      Narrow(identifier),
+      std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+      << Narrow(identifier);
+  TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), false);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(identifier, Registry::ReadString(key.Get(), L"app.uid"));
+  key.Reset();
+
+  // Kept in the instance: the registry is not read (or re-created) again.
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, fKey.Path().c_str());
+  EXPECT_EQ(identifier, updater.AppGUID());
+  EXPECT_FALSE(Registry::OpenCurrentUserKey(fKey.Path(), false));
+
+  TRegistryKey recreated = Registry::OpenCurrentUserKey(fKey.Path(), true);
+  Registry::WriteString(recreated.Get(), L"app.uid", identifier);
+  EXPECT_EQ(identifier, TAutomaticUpdate(Settings()).AppGUID());
+}
+
+TEST_F(AutomaticUpdateIdentifier, AStoredValueOfAnyFormIsSentAsItIs) {
+  TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), true);
+  Registry::WriteString(key.Get(), L"app.uid", L"not-a-guid");
+  StartServer(L"1.0", fOriginal);
+  TAutomaticUpdate updater(Settings());
+  EXPECT_FALSE(updater.UpdateAvailable());
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=not-a-guid"}), fServer->Requests());
+}
+
+TEST_F(AutomaticUpdateIdentifier, ANonStringValueRaisesARegistryError) {
+  TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), true);
+  DWORD number = 7;
+  ASSERT_EQ(ERROR_SUCCESS,
+            ::RegSetValueExW(key.Get(), L"app.uid", 0, REG_DWORD,
+                             reinterpret_cast<const BYTE *>(&number), sizeof number));
+  TAutomaticUpdate updater(Settings());
+  EXPECT_THROW(updater.AppGUID(), ERegistryTypeError);
+  EXPECT_THROW(updater.Update(nullptr), ERegistryTypeError);
+}
+
+struct TURLCase {
+  const char *Name;
+  std::wstring Identifier;
+  std::wstring Expected;
+};
+
+class UpdateCheckAddress : public testing::TestWithParam<TURLCase> {};
+
+TEST_P(UpdateCheckAddress, KeepsTheIdentifierButEscapesWhatWouldBreakTheRequest) {
+  EXPECT_EQ(L"http://h/update.php?guid=" + GetParam().Expected,
+            UpdateCheckURL(L"http://h/", GetParam().Identifier));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identifiers, UpdateCheckAddress,
+    testing::Values(TURLCase{"Guid", L"{0A1B2C3D-0000-4000-8000-00000000ABCD}",
+                             L"{0A1B2C3D-0000-4000-8000-00000000ABCD}"},
+                    TURLCase{"Empty", L"", L""},
+                    TURLCase{"OtherForm", L"not-a-guid", L"not-a-guid"},
+                    TURLCase{"SpaceHashPercent", L"a b#c%d", L"a%20b%23c%25d"},
+                    TURLCase{"HeaderInjection", L"x\r\nInjected: 1", L"x%0D%0AInjected:%201"},
+                    TURLCase{"NonAscii", L"\u00E9\U0001F600", L"%C3%A9%F0%9F%98%80"}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+struct TAnswerCase {
+  const char *Name;
+  std::wstring Answer;
+  bool Available;
+};
+
+class AutomaticUpdateAnswer : public AutomaticUpdateFixture,
+                              public testing::WithParamInterface<TAnswerCase> {};
+
+TEST_P(AutomaticUpdateAnswer, OnlyAnExactOwnVersionOrNothingMeansNoUpdate) {
+  StartServer(GetParam().Answer, fOriginal);
+  TAutomaticUpdate updater(Settings());
+  EXPECT_EQ(GetParam().Available, updater.UpdateAvailable());
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=" + Narrow(updater.AppGUID())}),
+            fServer->Requests());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AutomaticUpdateAnswer,
+    testing::Values(TAnswerCase{"Same", L"1.0", false}, TAnswerCase{"Newer", L"1.1", true},
+                    TAnswerCase{"Older", L"0.9", true}, TAnswerCase{"Empty", L"", false},
+                    TAnswerCase{"LineBreak", L"1.0\n", true}, TAnswerCase{"Space", L"1.0 ", true}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+using AutomaticUpdateSwap = AutomaticUpdateFixture;
+
+TEST_F(AutomaticUpdateSwap, NoServerMeansNoUpdate) {
+  TAutomaticUpdate updater(Settings());
+  EXPECT_FALSE(updater.UpdateAvailable());
+  EXPECT_FALSE(updater.Update(nullptr));
+  ExpectUntouched();
+}
+
+TEST_F(AutomaticUpdateSwap, NoUpdateTouchesNoFile) {
+  StartServer(L"1.0", ReadFileBytes(BuiltProgram(NewProgram)));
+  EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
+  ExpectUntouched();
+  EXPECT_EQ(1u, fServer->Requests().size());
+}
+
+TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftovers) {
+  const TBytes served = ReadFileBytes(BuiltProgram(NewProgram));
+  StartServer(L"1.1", served);
+  std::vector<int> percents;
+  TAutomaticUpdate updater(Settings());
+  EXPECT_TRUE(updater.Update([&](const std::wstring &, std::uint8_t aPercent, std::uint8_t) {
+    percents.push_back(aPercent);
+  }));
+  EXPECT_EQ(served, ReadFileBytes(ExePath()));
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath() + L".old"));
+  ASSERT_FALSE(percents.empty());
+  EXPECT_EQ(0, percents.front());
+  EXPECT_EQ(100, percents.back());
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=" + Narrow(updater.AppGUID()),
+                                      "GET /update.data"}),
+            fServer->Requests());
+
+  TAutomaticUpdate nextLoad(Settings());
+  EXPECT_FALSE(Exists(ExePath() + L".old"));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
+  EXPECT_EQ(served, ReadFileBytes(ExePath()));
+}
+
+struct TBadBodyCase {
+  const char *Name;
+  const wchar_t *Mode;
+  std::function<TBytes(const TBytes &)> Served;
+};
+
+class AutomaticUpdateBadBody : public AutomaticUpdateFixture,
+                               public testing::WithParamInterface<TBadBodyCase> {};
+
+TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButACompleteI386Executable) {
+  StartServer(L"1.1", GetParam().Served(ReadFileBytes(BuiltProgram(NewProgram))), GetParam().Mode);
+  EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
+  ExpectUntouched();
+}
+
+TBytes Same(const TBytes &aImage) {
+  return aImage;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, AutomaticUpdateBadBody,
+    testing::Values(TBadBodyCase{"HtmlPageWith200", L"html", Same},
+                    TBadBodyCase{"ShorterThanAnnounced", L"truncated", Same},
+                    TBadBodyCase{"ConnectionReset", L"cut", Same},
+                    TBadBodyCase{"TruncatedFileWithoutLength", L"nolength", FirstHalf},
+                    TBadBodyCase{"LastByteMissing", L"normal", WithoutLastByte},
+                    TBadBodyCase{"Amd64Image", L"normal", ForAmd64},
+                    TBadBodyCase{"Dll", L"normal", AsDll},
+                    TBadBodyCase{"NotFound", L"notfound", Same}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST_F(AutomaticUpdateSwap, FailedFirstRenameIsReportedAndLeavesTheProgram) {
+  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  WriteFileBytes(ExePath() + L".old", Text("an old program that still runs"));
+  // Held open without delete sharing, as a still running old program would be.
+  TFileHandle running(::CreateFileW((ExePath() + L".old").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(running);
+  TUpdateSettings settings = Settings();
+  TAutomaticUpdate updater(settings);
+  EXPECT_FALSE(updater.Update(nullptr));
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
+}
+
+TEST_F(AutomaticUpdateSwap, FailedSecondRenameIsUndone) {
+  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  TUpdateSettings settings = Settings();
+  int moves = 0;
+  settings.Move = [&](const std::wstring &aFrom, const std::wstring &aTo) {
+    if (++moves == 2)
+      return false;
+    return ::MoveFileExW(aFrom.c_str(), aTo.c_str(), 0) != FALSE;
+  };
+  EXPECT_FALSE(TAutomaticUpdate(settings).Update(nullptr));
+  EXPECT_EQ(3, moves);
+  ExpectUntouched();
+}
+
+TEST_F(AutomaticUpdateSwap, AnUpdateFileThatCannotBeCreatedRaisesAndLeavesTheProgram) {
+  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  WriteFileBytes(fInstall.Path() + L"Update", Text("a file where the folder should be"));
+  EXPECT_THROW(TAutomaticUpdate(Settings()).Update(nullptr), std::runtime_error);
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(ExePath() + L".old"));
+}
+
+using AutomaticUpdateLeftovers = AutomaticUpdateFixture;
+
+TEST_F(AutomaticUpdateLeftovers, LoadRemovesTheDownloadFolderTreeAndTheBackup) {
+  const std::wstring folder = fInstall.Path() + L"Update\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW((folder + L"sub").c_str(), nullptr));
+  WriteFileBytes(folder + L"Pagekeep.exe", Text("partial"));
+  WriteFileBytes(folder + L"sub\\deep.txt", Text("deep"));
+  WriteFileBytes(folder + L"readonly.txt", Text("ro"));
+  ::SetFileAttributesW((folder + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteFileBytes(ExePath() + L".old", fOriginal);
+  WriteFileBytes(fInstall.Path() + L"keep.txt", Text("not ours"));
+
+  TAutomaticUpdate updater(Settings());
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_FALSE(Exists(ExePath() + L".old"));
+  EXPECT_TRUE(Exists(fInstall.Path() + L"keep.txt"));
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
+}
+
+TEST_F(AutomaticUpdateLeftovers, AFileInUseIsSkippedAndTheRestGoes) {
+  const std::wstring folder = fInstall.Path() + L"Update\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  WriteFileBytes(folder + L"busy.bin", Text("busy"));
+  WriteFileBytes(folder + L"free.bin", Text("free"));
+  {
+    TFileHandle busy(::CreateFileW((folder + L"busy.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(busy);
+    TAutomaticUpdate updater(Settings());
+    EXPECT_FALSE(Exists(folder + L"free.bin"));
+  }
+  TAutomaticUpdate nextLoad(Settings());
+  EXPECT_FALSE(Exists(folder));
+}
+
+TEST_F(AutomaticUpdateLeftovers, NothingToRemoveChangesNothing) {
+  TAutomaticUpdate updater(Settings());
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
+  ExpectUntouched();
+}
+
+TEST(AutomaticUpdateElevation, RunAsAdminAsksTheShellForTheRunasVerb) {
+  SHELLEXECUTEINFOW seen{};
+  std::wstring file, parameters;
+  bool parametersGiven = false;
+  TUpdateSettings settings;
+  settings.ExePath = L"C:\\nowhere\\Pagekeep.exe";
+  settings.RegistryKey = L"Software\\PagekeepTests\\Elevation";
+  settings.Launcher = [&](SHELLEXECUTEINFOW &aInfo) {
+    seen = aInfo;
+    file = aInfo.lpFile;
+    parametersGiven = aInfo.lpParameters != nullptr;
+    parameters = parametersGiven ? aInfo.lpParameters : L"";
+    return false; // the user refused
+  };
+  TAutomaticUpdate updater(settings);
+  HWND owner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1234));
+  EXPECT_FALSE(updater.RunAsAdmin(owner, L"C:\\p\\Pagekeep.exe", L"-update"));
+  EXPECT_EQ(sizeof(SHELLEXECUTEINFOW), seen.cbSize);
+  EXPECT_EQ(0x500u, seen.fMask);
+  EXPECT_EQ(owner, seen.hwnd);
+  EXPECT_STREQ(L"runas", seen.lpVerb);
+  EXPECT_EQ(L"C:\\p\\Pagekeep.exe", file);
+  EXPECT_EQ(L"-update", parameters);
+  EXPECT_EQ(nullptr, seen.lpDirectory);
+  EXPECT_EQ(SW_SHOWNORMAL, seen.nShow);
+
+  updater.RunAsAdmin(nullptr, L"C:\\p\\Pagekeep.exe", L"");
+  EXPECT_FALSE(parametersGiven);
+}
+
+TEST(AutomaticUpdateElevation, RunAsAdminStartsTheProgramThroughTheShell) {
+  TUpdateSettings settings;
+  settings.ExePath = L"C:\\nowhere\\Pagekeep.exe";
+  TAutomaticUpdate updater(settings);
+  // The server exits at once on an unknown option.
+  EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(NewProgram), L"--no-such-option"));
+  EXPECT_FALSE(updater.RunAsAdmin(nullptr, BuiltProgram(L"no-such-program.exe"), L""));
+}
+
+TEST(AutomaticUpdateElevation, IsAdminMatchesTheTokenElevation) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  TKernelHandle owned(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size));
+  const bool admin = TAutomaticUpdate::IsAdmin(L"");
+  if (admin != (elevation.TokenIsElevated != 0))
+    GTEST_SKIP() << "the service manager and the token disagree here (admin " << admin
+                 << ", elevated " << elevation.TokenIsElevated << ")";
+  EXPECT_EQ(elevation.TokenIsElevated != 0, admin);
+}
+
+struct TImageCase {
+  const char *Name;
+  std::function<TBytes(const TBytes &)> Make;
+  bool Complete;
+};
+
+class ExecutableImage : public testing::TestWithParam<TImageCase> {};
+
+TEST_P(ExecutableImage, OnlyACompleteI386ExeCounts) {
+  const TBytes image = ReadFileBytes(BuiltProgram(NewProgram));
+  EXPECT_EQ(GetParam().Complete, IsCompleteI386Executable(GetParam().Make(image)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, ExecutableImage,
+    testing::Values(TImageCase{"Whole", Same, true}, TImageCase{"FirstHalf", FirstHalf, false},
+                    TImageCase{"LastByteMissing", WithoutLastByte, false},
+                    TImageCase{"Amd64", ForAmd64, false}, TImageCase{"Dll", AsDll, false},
+                    TImageCase{"Html", [](const TBytes &) { return Text("<html>MZ</html>"); },
+                               false},
+                    TImageCase{"Empty", [](const TBytes &) { return TBytes{}; }, false},
+                    TImageCase{"HeadersOnly",
+                               [](const TBytes &aImage) {
+                                 return TBytes(aImage.begin(), aImage.begin() + 1024);
+                               },
+                               false},
+                    TImageCase{"PeOffsetOutside",
+                               [](const TBytes &aImage) {
+                                 TBytes broken = aImage;
+                                 LONG outside = 0x7FFFFFF0;
+                                 std::memcpy(broken.data() + offsetof(IMAGE_DOS_HEADER, e_lfanew),
+                                             &outside, sizeof outside);
+                                 return broken;
+                               },
+                               false}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+} // namespace

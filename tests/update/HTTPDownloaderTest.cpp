@@ -1,0 +1,166 @@
+#include "update/HTTPDownloader.h"
+
+#include "UpdateTestSupport.h"
+#include "update-server/UpdateServerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+using UpdateServer::TServerSetup;
+using UpdateServer::TUpdateServerProcess;
+
+const wchar_t *ServedProgram = L"pagekeep-keepalive.exe";
+
+TServerSetup ServingProgram(const wchar_t *aMode) {
+  TServerSetup setup;
+  setup.Version = L"1.0";
+  setup.Folder = UpdateTest::BuiltProgram(L"");
+  setup.File = ServedProgram;
+  setup.Mode = aMode;
+  return setup;
+}
+
+struct TTextCase {
+  const char *Name;
+  std::wstring Body;
+  std::wstring Charset;
+};
+
+class HTTPDownloaderText : public testing::TestWithParam<TTextCase> {};
+
+TEST_P(HTTPDownloaderText, ReturnsTheBodyExactlyAsSentAfterOnePost) {
+  TServerSetup setup;
+  setup.Version = GetParam().Body;
+  setup.Charset = GetParam().Charset;
+  TUpdateServerProcess server(setup);
+  EXPECT_EQ(GetParam().Body, THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x"));
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=x"}), server.Requests());
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, HTTPDownloaderText,
+                         testing::Values(TTextCase{"Plain", L"1.0", L""},
+                                         TTextCase{"TrailingLineBreak", L"1.0\n", L""},
+                                         TTextCase{"TrailingSpace", L"1.0 ", L""},
+                                         TTextCase{"Empty", L"", L""},
+                                         TTextCase{"Utf8", L"Gr\u00FC\u00DFe \u20AC", L"utf-8"},
+                                         TTextCase{"Latin1", L"Gr\u00FC\u00DFe", L"iso-8859-1"}),
+                         [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+struct TFailureCase {
+  const char *Name;
+  const wchar_t *Mode;
+};
+
+class HTTPDownloaderFailure : public testing::TestWithParam<TFailureCase> {};
+
+TEST_P(HTTPDownloaderFailure, TextIsEmptyStreamIsFalseAndNothingIsFollowed) {
+  TUpdateServerProcess server(ServingProgram(GetParam().Mode));
+  EXPECT_EQ(L"", THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x"));
+  TMemoryStream stream;
+  EXPECT_FALSE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
+  // A redirect is answered, never followed: the server sees only our two requests.
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=x", "GET /update.data"}),
+            server.Requests());
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HTTPDownloaderFailure,
+                         testing::Values(TFailureCase{"NotFound", L"notfound"},
+                                         TFailureCase{"Redirect", L"redirect"}),
+                         [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST(HTTPDownloaderTimeouts, ClosedPortGivesEmptyTextAndFalse) {
+  std::wstring url;
+  {
+    TUpdateServerProcess server(ServingProgram(L"normal"));
+    url = server.BaseURL();
+  }
+  EXPECT_EQ(L"", THTTPDownloader::Download(url + L"update.php?guid=x"));
+  TMemoryStream stream;
+  EXPECT_FALSE(THTTPDownloader::Download(url + L"update.data", stream, nullptr));
+}
+
+// The check must not hold start-up for the client's default 30 s when the
+// server accepts and never answers.
+TEST(HTTPDownloaderTimeouts, SilentServerEndsTheCheckAfterTheReadTimeout) {
+  TUpdateServerProcess server(ServingProgram(L"silent"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(L"", THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+struct TStreamCase {
+  const char *Name;
+  const wchar_t *Mode;
+  bool Completes;
+  bool AnnouncesLength;
+};
+
+class HTTPDownloaderStream : public testing::TestWithParam<TStreamCase> {};
+
+TEST_P(HTTPDownloaderStream, WritesTheBodyAsItArrivesAndReportsProgress) {
+  const auto &c = GetParam();
+  TUpdateServerProcess server(ServingProgram(c.Mode));
+  const UpdateTest::TBytes served =
+      UpdateTest::ReadFileBytes(UpdateTest::BuiltProgram(ServedProgram));
+  const std::wstring url = server.BaseURL() + L"update.data";
+  std::vector<int> percents;
+  TMemoryStream stream;
+  stream.Write("kept", 4); // the download appends at the stream's position
+  bool completed = THTTPDownloader::Download(
+      url, stream, [&](const std::wstring &aURL, std::uint8_t aPercent, std::uint8_t aMax) {
+        EXPECT_EQ(url, aURL);
+        EXPECT_EQ(100, aMax);
+        percents.push_back(aPercent);
+      });
+  EXPECT_EQ(c.Completes, completed);
+  const auto &bytes = stream.Bytes();
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(0, std::memcmp(bytes.data(), "kept", 4));
+  UpdateTest::TBytes body(bytes.begin() + 4, bytes.end());
+  if (c.Completes) {
+    EXPECT_EQ(served, body);
+  } else {
+    EXPECT_LT(body.size(), served.size());
+  }
+  ASSERT_FALSE(percents.empty());
+  EXPECT_EQ(0, percents.front());
+  for (size_t i = 1; i < percents.size(); ++i)
+    EXPECT_LT(percents[i - 1], percents[i]);
+  if (!c.AnnouncesLength) {
+    EXPECT_EQ(std::vector<int>{0}, percents);
+  }
+  if (c.Completes && c.AnnouncesLength) {
+    EXPECT_EQ(100, percents.back());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, HTTPDownloaderStream,
+                         testing::Values(TStreamCase{"Whole", L"normal", true, true},
+                                         TStreamCase{"NoLength", L"nolength", true, false},
+                                         TStreamCase{"ShorterThanAnnounced", L"truncated", false,
+                                                     true},
+                                         TStreamCase{"ConnectionReset", L"cut", false, true}),
+                         [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST(HTTPDownloaderStreamSilent, RunsWithoutCallback) {
+  TUpdateServerProcess server(ServingProgram(L"normal"));
+  TMemoryStream stream;
+  EXPECT_TRUE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
+  EXPECT_EQ(UpdateTest::ReadFileBytes(UpdateTest::BuiltProgram(ServedProgram)), stream.Bytes());
+}
+
+TEST(HTTPDownloaderStreamSilent, AFailingStreamEndsTheDownloadWithFalse) {
+  struct TFullDisk : TStream {
+    void Write(const void *, std::size_t) override { throw std::runtime_error("disk full"); }
+  } stream;
+  TUpdateServerProcess server(ServingProgram(L"normal"));
+  EXPECT_FALSE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
+}
+
+} // namespace

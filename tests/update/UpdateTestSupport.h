@@ -1,0 +1,52 @@
+#pragma once
+
+// Folders, files and registry keys of a test's own, removed again.
+
+#include "shared/Handles.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace UpdateTest {
+
+using TBytes = std::vector<std::uint8_t>;
+
+// A fresh folder under %TEMP%, deleted with everything in it at the end.
+class TTemporaryFolder {
+public:
+  TTemporaryFolder();
+  TTemporaryFolder(const TTemporaryFolder &) = delete;
+  TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
+  ~TTemporaryFolder();
+  // The folder with its trailing backslash.
+  const std::wstring &Path() const noexcept { return fPath; }
+
+private:
+  std::wstring fPath;
+};
+
+// A key under HKEY_CURRENT_USER\Software\PagekeepTests, deleted at set-up
+// and at the end.
+class TTestRegistryKey {
+public:
+  explicit TTestRegistryKey(const std::wstring &aName);
+  TTestRegistryKey(const TTestRegistryKey &) = delete;
+  TTestRegistryKey &operator=(const TTestRegistryKey &) = delete;
+  ~TTestRegistryKey();
+  const std::wstring &Path() const noexcept { return fPath; }
+
+private:
+  std::wstring fPath;
+};
+
+// Suite and test name, for keys and folders of the test's own.
+std::wstring CurrentTestName();
+
+TBytes ReadFileBytes(const std::wstring &aPath);
+void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+bool Exists(const std::wstring &aPath);
+// A program of this build, beside the test exe.
+std::wstring BuiltProgram(const std::wstring &aFileName);
+
+} // namespace UpdateTest

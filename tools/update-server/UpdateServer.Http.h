@@ -1,0 +1,18 @@
+#pragma once
+
+#include "UpdateServer.Options.h"
+
+#include <functional>
+#include <string>
+
+namespace UpdateServer {
+
+// Receives one line per event: "LISTEN 127.0.0.1:<port>" once, then
+// "<METHOD> <target>" for every request as it arrived.
+using TLogLine = std::function<void(const std::string &aLine)>;
+
+// Serves on 127.0.0.1 until the process ends. Returns an exit code when the
+// server cannot start (2: bad options, 3: socket error, 4: unreadable file).
+int Serve(const TOptions &aOptions, const TLogLine &aLog);
+
+} // namespace UpdateServer

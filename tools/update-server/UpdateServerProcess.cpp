@@ -1,0 +1,128 @@
+#include "update-server/UpdateServerProcess.h"
+
+#include <stdexcept>
+
+namespace UpdateServer {
+
+namespace {
+
+std::wstring TemporaryLogPath() {
+  wchar_t folder[MAX_PATH + 1];
+  CheckWin32(::GetTempPathW(MAX_PATH + 1, folder) != 0, "GetTempPathW");
+  wchar_t path[MAX_PATH + 1];
+  CheckWin32(::GetTempFileNameW(folder, L"pus", 0, path) != 0, "GetTempFileNameW");
+  return path;
+}
+
+// The server reads "\n", "\r", "\t" and "\\" back into the characters.
+std::wstring EscapeForServer(const std::wstring &aText) {
+  std::wstring result;
+  for (wchar_t c : aText) {
+    switch (c) {
+    case L'\\':
+      result += L"\\\\";
+      break;
+    case L'\n':
+      result += L"\\n";
+      break;
+    case L'\r':
+      result += L"\\r";
+      break;
+    case L'\t':
+      result += L"\\t";
+      break;
+    default:
+      result += c;
+    }
+  }
+  return result;
+}
+
+std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLogPath) {
+  std::wstring line = L"--version " + QuoteArgument(EscapeForServer(aSetup.Version)) + L" --port " +
+                      std::to_wstring(aSetup.Port) + L" --mode " + QuoteArgument(aSetup.Mode) +
+                      L" --log " + QuoteArgument(aLogPath) + L" --parent " +
+                      std::to_wstring(::GetCurrentProcessId()) + L" --quiet";
+  if (!aSetup.Folder.empty())
+    line += L" --folder " + QuoteArgument(aSetup.Folder);
+  if (!aSetup.File.empty())
+    line += L" --file " + QuoteArgument(aSetup.File);
+  if (!aSetup.Charset.empty())
+    line += L" --charset " + QuoteArgument(aSetup.Charset);
+  return line;
+}
+
+} // namespace
+
+std::wstring QuoteArgument(const std::wstring &aArgument) {
+  std::wstring result = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : aArgument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes before a quote are doubled, and the quote escaped.
+    result.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    result += c;
+  }
+  result.append(backslashes * 2, L'\\');
+  return result + L"\"";
+}
+
+TUpdateServerProcess::TUpdateServerProcess(const TServerSetup &aSetup)
+    : fLogPath(TemporaryLogPath()), fProcess(Harness::BesideThisExe(L"pagekeep-update-server.exe"),
+                                             CommandLineFor(aSetup, fLogPath)) {
+  std::string listen;
+  bool ready = Harness::WaitUntil(
+      [&] {
+        auto lines = LogLines();
+        if (!lines.empty())
+          listen = lines.front();
+        return !listen.empty() || !fProcess.IsRunning();
+      },
+      std::chrono::seconds(15));
+  const std::string prefix = "LISTEN 127.0.0.1:";
+  if (!ready || listen.rfind(prefix, 0) != 0) {
+    auto code = fProcess.WaitForExit(std::chrono::milliseconds(0));
+    throw std::runtime_error("update server did not start" +
+                             (code ? " (exit code " + std::to_string(*code) + ")" : std::string()));
+  }
+  fPort = static_cast<unsigned short>(std::stoul(listen.substr(prefix.size())));
+}
+
+TUpdateServerProcess::~TUpdateServerProcess() {
+  fProcess.Terminate();
+  ::DeleteFileW(fLogPath.c_str());
+}
+
+std::wstring TUpdateServerProcess::BaseURL() const {
+  return L"http://127.0.0.1:" + std::to_wstring(fPort) + L"/";
+}
+
+std::vector<std::string> TUpdateServerProcess::Requests() const {
+  auto lines = LogLines();
+  if (!lines.empty())
+    lines.erase(lines.begin());
+  return lines;
+}
+
+std::vector<std::string> TUpdateServerProcess::LogLines() const {
+  TFileHandle file(::CreateFileW(fLogPath.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CheckWin32(static_cast<bool>(file), "CreateFileW (update server log)");
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+} // namespace UpdateServer

@@ -1,0 +1,47 @@
+#pragma once
+
+// Runs pagekeep-update-server (from beside the calling exe) for a test: on a
+// free loopback port of its own, ended with the object, with its request log
+// readable at any time.
+
+#include "harness/Harness.h"
+
+#include <string>
+#include <vector>
+
+namespace UpdateServer {
+
+struct TServerSetup {
+  std::wstring Version;          // the check answer, sent byte for byte
+  std::wstring Folder;           // folder of the served executable; empty: none
+  std::wstring File;             // its name in Folder; empty: Pagekeep.exe
+  std::wstring Mode = L"normal"; // see pagekeep-update-server's usage
+  std::wstring Charset;          // empty: utf-8
+  unsigned short Port = 0;       // 0: a free port
+};
+
+class TUpdateServerProcess {
+public:
+  explicit TUpdateServerProcess(const TServerSetup &aSetup);
+  TUpdateServerProcess(const TUpdateServerProcess &) = delete;
+  TUpdateServerProcess &operator=(const TUpdateServerProcess &) = delete;
+  ~TUpdateServerProcess();
+
+  unsigned short Port() const noexcept { return fPort; }
+  // "http://127.0.0.1:<port>/"
+  std::wstring BaseURL() const;
+  // Every request so far as "<METHOD> <target>", oldest first.
+  std::vector<std::string> Requests() const;
+
+private:
+  std::vector<std::string> LogLines() const;
+
+  std::wstring fLogPath;
+  Harness::TProcess fProcess;
+  unsigned short fPort = 0;
+};
+
+// Quotes one argument so that CommandLineToArgvW gives it back unchanged.
+std::wstring QuoteArgument(const std::wstring &aArgument);
+
+} // namespace UpdateServer
