@@ -1,10 +1,14 @@
 #include "app/MainForm.h"
+#include "hotkey/GlobalHotkey.UniqueID.h"
 
 #include <exception>
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE aInstance, HINSTANCE, PWSTR, int) {
   try {
+    // The process-wide objects exist before the form, on this thread.
+    WndProcFilter();
+    UniqueID();
     TMainForm form(aInstance);
     return RunMessageLoop();
   } catch (const std::exception &e) {

@@ -17,17 +17,33 @@ void RegisterMainFormClass(HINSTANCE aInstance, WNDPROC aProc) {
 }
 } // namespace
 
-TMainForm::TMainForm(HINSTANCE aInstance) : fInstance(aInstance) {
+TMainForm::TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions)
+    : fInstance(aInstance), fOptions(std::move(aOptions)) {
+  CreateFormWindow();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  fHandOver.Cancel();
+  if (fStartupThread.joinable())
+    fStartupThread.join();
+  ::KillTimer(fWindow.Get(), static_cast<UINT_PTR>(TTimerID::CaptureRetry));
+  UnregisterClipboardListener();
+  DetachMessageListeners();
+  ReleaseShortcuts();
+  fTray.reset();
+}
+
+void TMainForm::CreateFormWindow() {
   RegisterMainFormClass(fInstance, &TMainForm::WindowProc);
   // A layered, topmost tool window that is never activated: the card must
   // not take the focus from the program the user is pasting into.
-  const HWND window = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
-                                  WindowClassName, WindowCaption, WS_POPUP, 0, 30, 330, 75, nullptr,
-                                  nullptr, fInstance, this);
+  const HWND window = ::CreateWindowExW(
+      WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, WindowClassName,
+      WindowCaption, WS_POPUP, 0, 30, 330, 75, nullptr, nullptr, fInstance, this);
   CheckWin32(window != nullptr, "CreateWindowExW");
+  CreateAnnouncementPlaceholder();
 }
-
-TMainForm::~TMainForm() = default;
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   if (aMsg == WM_NCCREATE) {
@@ -44,22 +60,47 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, 
   }
   if (!self)
     return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  return self->HandleMessage(aMsg, aWParam, aLParam);
+  try {
+    return self->HandleMessage(aMsg, aWParam, aLParam);
+  } catch (...) {
+    // Errors of the form's own commands never reach the system.
+    return 0;
+  }
 }
 
 LRESULT TMainForm::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   switch (aMsg) {
   case WM_MOUSEACTIVATE:
     return MA_NOACTIVATE;
+  case WM_TIMER:
+    if (aWParam == static_cast<UINT_PTR>(TTimerID::CaptureRetry)) {
+      ::KillTimer(fWindow.Get(), aWParam);
+      fModel.RetryCapture();
+      return 0;
+    }
+    break;
   case WM_CLOSE:
+    FormCloseQuery();
     ::DestroyWindow(fWindow.Get());
     return 0;
   case WM_DESTROY:
+    ReleaseShortcuts();
     ::PostQuitMessage(0);
     return 0;
   default:
-    return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
+    break;
   }
+  return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
+}
+
+void TMainForm::ScheduleCaptureRetry(std::chrono::milliseconds aDelay) {
+  CheckWin32(::SetTimer(fWindow.Get(), static_cast<UINT_PTR>(TTimerID::CaptureRetry),
+                        static_cast<UINT>(aDelay.count()), nullptr) != 0,
+             "SetTimer");
+}
+
+void TMainForm::Close() {
+  CheckWin32(::PostMessageW(fWindow.Get(), WM_CLOSE, 0, 0), "PostMessageW");
 }
 
 int RunMessageLoop() {

@@ -1,28 +1,130 @@
 #pragma once
 
+#include "app/MainThread.h"
+#include "app/model/PageModel.h"
+#include "hotkey/GlobalHotkey.Core.h"
 #include "shared/Handles.h"
+#include "ui/TrayIcon.h"
 
-// The program's controller and the notifier's window. Hidden until the
-// notifier shows a card; it never takes the keyboard focus.
-class TMainForm {
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What a form needs to know about its environment; tests change it.
+struct TMainFormOptions {
+  // The single-instance mutex.
+  std::wstring MutexName = L"Pagekeep";
+  // Whether the start-up thread runs; without it the caller runs
+  // CompleteStartup itself.
+  bool StartStartupThread = true;
+};
+
+// The program's controller and the notifier's window ("Stowage Notifier").
+// It owns the pages model, the tray icon and the hotkeys. Hidden until the
+// notifier shows a card; it never takes the keyboard focus. Main thread only.
+class TMainForm : public TPageModelView {
 public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepMainForm";
   static constexpr const wchar_t *WindowCaption = L"Stowage Notifier";
+  static constexpr const wchar_t *AnnouncementClassName = L"Static";
+  static constexpr int ShortcutCount = 27;
 
-  explicit TMainForm(HINSTANCE aInstance);
+  explicit TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions = {});
   TMainForm(const TMainForm &) = delete;
   TMainForm &operator=(const TMainForm &) = delete;
-  ~TMainForm();
+  ~TMainForm() override;
 
   HWND Handle() const noexcept { return fWindow.Get(); }
+  TPageModel &Model() noexcept { return fModel; }
+  // Null until CompleteStartup has made the icon.
+  TTrayIcon *Tray() const noexcept { return fTray.get(); }
+  const std::vector<std::unique_ptr<TGlobalHotkey>> &Hotkeys() const noexcept { return fHotkeys; }
+  bool StartupCompleted() const noexcept { return fStartupCompleted; }
+
+  // The second half of start-up, on the main thread, once.
+  void CompleteStartup();
+  // CompleteStartup for the start-up thread's hand-over: a failure is shown
+  // to the user and closes the program instead of leaving it half started.
+  void CompleteStartupOrClose();
+  // Asks the form to close, as the tray's "Close" does.
+  void Close();
+
+  // The newest announcement as "<number> <text>" (numbered from 1): the
+  // placeholder until the notifier card shows them.
+  const std::wstring &LastAnnouncement() const noexcept { return fLastAnnouncement; }
+
+  // TPageModelView
+  void ShowPageAnnounce() override;
+  void ShowHistoryPageAnnounce() override;
+  void ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                const std::wstring &aDetailedDescription, const std::wstring &aPictureName,
+                std::uint32_t aBackgroundColor, int aDisplayTime) override;
+  void CheckPageMenuItem(int aPage) override;
+  void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override;
 
 private:
+  enum class TTimerID : UINT_PTR { CaptureRetry = 1 };
+
   static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  void CreateFormWindow();
+
+  // Start-up and shutdown
+  void FormCreate();
+  void InitializeState();
+  void HideFromTaskbar();
+  bool IsAlreadyRunning();
+  void RegisterClipboardListener();
+  void UnregisterClipboardListener();
+  void RegisterTerminationHandler();
+  void DetachMessageListeners();
+  void FormCloseQuery();
+  void StartStartupThread();
+
+  // Tray
+  void CreateTrayIcon();
+
+  // Shortcuts and commands
+  void RegisterShortcuts();
+  void ReleaseShortcuts();
+  void SelectPage(int aPage);
+  void SelectPageClick(TTrayMenuItem &aItem);
+  void NextPage();
+  void PreviousPage();
+  void PreviousHistoryElement();
+  void NextHistoryElement();
+  void ShowCurrentPageInfo();
+  void PrivateModeClick(TTrayMenuItem &aItem);
+  void TogglePrivateMode();
+  void ShowClipboardFormats();
+  void CloseClick();
+
+  // Announcements
+  void CreateAnnouncementPlaceholder();
+  void Announce(const std::wstring &aText);
 
   HINSTANCE fInstance;
+  TMainFormOptions fOptions;
   TWindowHandle fWindow;
+  TPageModel fModel{*this};
+  std::unique_ptr<TTrayIcon> fTray;
+  std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
+  TKernelHandle fInstanceMutex;
+  TMainThreadHandOver fHandOver;
+  std::thread fStartupThread;
+  bool fStartupCompleted = false;
+  bool fClipboardListenerAttached = false;
+  bool fClipboardFormatListening = false;
+  bool fTerminationHandlerAttached = false;
+  HWND fAnnouncement = nullptr;
+  unsigned fAnnouncementCount = 0;
+  std::wstring fLastAnnouncement;
 };
 
 // Runs the message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
+
+// The start-up thread's work: whatever it decides first, it ends by handing
+// CompleteStartup to the main thread through aHandOver and waiting for it.
+void RunStartupThread(TMainForm &aForm, TMainThreadHandOver &aHandOver);

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/MainForm.h"
+#include "harness/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace AppTest {
+
+using namespace std::chrono_literals;
+
+// Lets every message already posted to this thread run.
+inline void PumpPending() {
+  Harness::WaitUntil([] { return false; }, 60ms);
+}
+
+// A started main form inside the test process: its own mutex name, the
+// start-up thread's hand-over completed.
+class TStartedForm : public ::testing::Test {
+protected:
+  void SetUp() override {
+    static int count = 0;
+    TMainFormOptions options;
+    options.MutexName = L"PagekeepTest." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+                        std::to_wstring(++count);
+    fForm = std::make_unique<TMainForm>(::GetModuleHandleW(nullptr), options);
+    ASSERT_TRUE(Harness::WaitUntil([&] { return fForm->StartupCompleted(); }))
+        << "the start-up hand-over did not run";
+    PumpPending();
+  }
+  void TearDown() override {
+    fForm.reset();
+    PumpPending();
+  }
+
+  // Runs hotkey number aIndex (0-based registration order) as a press does.
+  void Press(std::size_t aIndex) {
+    ::SendMessageW(WndProcFilter().Handle(), WM_HOTKEY, fForm->Hotkeys().at(aIndex)->ID(), 0);
+    PumpPending();
+  }
+  // Runs a tray-menu command as a click does.
+  void Click(unsigned aCommandID) {
+    ::SendMessageW(fForm->Tray()->Handle(), WM_COMMAND, aCommandID, 0);
+    PumpPending();
+  }
+  bool Checked(unsigned aCommandID) {
+    const LRESULT state =
+        ::SendMessageW(fForm->Tray()->Handle(),
+                       ::RegisterWindowMessageW(TTrayIcon::ItemStateMessageName), aCommandID, 0);
+    EXPECT_TRUE(state & TTrayIcon::ItemExists) << "no menu item " << aCommandID;
+    return state & TTrayIcon::ItemChecked;
+  }
+  void Copy(const std::wstring &aText) {
+    Harness::SetClipboardText(aText);
+    PumpPending();
+  }
+
+  std::unique_ptr<TMainForm> fForm;
+};
+
+// Hotkey positions in registration order.
+enum THotkeyIndex : std::size_t {
+  hkRight = 20,
+  hkLeft = 21,
+  hkUp = 22,
+  hkDown = 23,
+  hkPrivateMode = 24,
+  hkInfo = 25,
+  hkFormats = 26
+};
+inline std::size_t FKeyIndex(int aPage) {
+  return static_cast<std::size_t>(aPage) * 2;
+}
+inline std::size_t NumpadIndex(int aPage) {
+  return static_cast<std::size_t>(aPage) * 2 + 1;
+}
+
+// Tray command ids: top-level position p is p + 1, page n is 200 + n.
+enum TTrayCommand : unsigned {
+  tcPrivateMode = 1,
+  tcPreviousHistory = 4,
+  tcNextHistory = 5,
+  tcPreviousPage = 6,
+  tcNextPage = 7,
+  tcInfo = 8,
+  tcClose = 10
+};
+inline unsigned PageCommand(int aPage) {
+  return 200u + static_cast<unsigned>(aPage);
+}
+
+} // namespace AppTest
