@@ -59,6 +59,10 @@ bool HasAnyAlpha(const std::vector<DWORD> &aPixels) {
   return std::any_of(aPixels.begin(), aPixels.end(), [](DWORD p) { return (p >> 24) != 0; });
 }
 
+// A metafile claiming a larger picture is treated as broken rather than
+// drawn into gigabytes of memory.
+constexpr int MaxMetafilePreviewSide = 8192;
+
 void CheckHr(HRESULT aResult, const char *aWhat) {
   if (FAILED(aResult))
     throw std::runtime_error(aWhat);
@@ -149,9 +153,15 @@ TBitmap RenderEnhMetaFile(std::span<const std::byte> aData) {
   ENHMETAHEADER header{};
   if (!::GetEnhMetaFileHeader(metafile.Get(), sizeof(header), &header))
     throw std::runtime_error("Cannot decode the metafile");
-  const int width = header.rclBounds.right - header.rclBounds.left + 1;
-  const int height = header.rclBounds.bottom - header.rclBounds.top + 1;
-  TBitmap result(width, height); // throws for an empty or absurd size
+  // The picture's frame (in 0.01 mm) in pixels of the device it was made for.
+  const int width = ::MulDiv(header.rclFrame.right - header.rclFrame.left, header.szlDevice.cx,
+                             header.szlMillimeters.cx * 100);
+  const int height = ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, header.szlDevice.cy,
+                              header.szlMillimeters.cy * 100);
+  if (width <= 0 || height <= 0 || width > MaxMetafilePreviewSide ||
+      height > MaxMetafilePreviewSide)
+    throw std::runtime_error("Cannot decode the metafile");
+  TBitmap result(width, height);
   BITMAPINFO info = TopDown32BitInfo(width, height);
   void *bits = nullptr;
   TBitmapHandle dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -20,14 +20,15 @@ namespace {
 
 using namespace AnalysisTest;
 
-// An EMF file of a red rectangle over the left half of a 40 x 20 pixel frame.
-std::vector<std::uint8_t> RedRectangleMetafile() {
+// An EMF file of a red rectangle over the left half of a blue frame, by
+// default 40 x 20 pixels.
+std::vector<std::uint8_t> RedRectangleMetafile(int aWidth = 40, int aHeight = 20) {
   TWindowDC screen(nullptr);
   const int mmPerPixelX100 =
       ::GetDeviceCaps(screen.Get(), HORZSIZE) * 100 / ::GetDeviceCaps(screen.Get(), HORZRES);
   const int mmPerPixelY100 =
       ::GetDeviceCaps(screen.Get(), VERTSIZE) * 100 / ::GetDeviceCaps(screen.Get(), VERTRES);
-  const RECT frame{0, 0, 40 * mmPerPixelX100, 20 * mmPerPixelY100};
+  const RECT frame{0, 0, aWidth * mmPerPixelX100, aHeight * mmPerPixelY100};
   HDC recorder = ::CreateEnhMetaFileW(screen.Get(), nullptr, &frame, nullptr);
   EXPECT_NE(nullptr, recorder);
   TGdiObjectHandle brush(::CreateSolidBrush(RGB(255, 0, 0)));
@@ -89,6 +90,7 @@ TEST(PreviewImage, UndecodableImagesRaiseOutOfTheRegistry) {
       {{CF_BITMAP, L"", {'B', 'M', 1, 2, 3}}},
       {{CF_BITMAP, L"", truncatedBmp}},
       {{CF_ENHMETAFILE, L"", {1, 2, 3, 4, 5, 6, 7, 8}}},
+      {{CF_ENHMETAFILE, L"", RedRectangleMetafile(40000, 20)}}, // a frame too large to draw
   };
   for (const auto &formats : snapshots)
     EXPECT_THROW(ClipboardAnalyzers().DescriptionForState(MakeSnapshot(formats)),
