@@ -307,3 +307,40 @@ TEST(Pattern, IconComesFromTheRecordsFileBesideTheSourceProgram) {
 }
 
 } // namespace
+
+namespace {
+
+// The program's registry asks Firefox, the file drop, Internet Explorer and
+// the office analyzers in this order, all before the universal analyzer.
+TEST(Pattern, ProgramRegistryAsksTheCustomAnalyzersInTheirFixedOrder) {
+  const std::wstring named = FixturePath(L"fixture_named");
+  auto withDrop = [&](TPattern aNames) {
+    auto state = SnapshotOfNames(aNames, named);
+    std::vector<TFormatSpec> formats;
+    for (const TClipboardFormatState &format : state())
+      formats.push_back({format.Format(), format.Name(), format.Data()});
+    formats.push_back({CF_HDROP, L"", {}});
+    return MakeSnapshot(formats, named);
+  };
+  const auto records = DesignRecords();
+  EXPECT_EQ(L"Web Browser Firefox", ClipboardAnalyzers()
+                                        .DescriptionForState(withDrop(records[0].fPatterns[0]))()
+                                        .ShortDescription());
+  EXPECT_EQ(L"File operation (0 items)",
+            ClipboardAnalyzers()
+                .DescriptionForState(withDrop(records[1].fPatterns[0]))()
+                .ShortDescription());
+  EXPECT_EQ(L"File operation (0 items)",
+            ClipboardAnalyzers()
+                .DescriptionForState(withDrop(records[7].fPatterns[0]))()
+                .ShortDescription());
+  EXPECT_EQ(L"LibreOffice",
+            ClipboardAnalyzers()
+                .DescriptionForState(SnapshotOfNames(records[7].fPatterns[0], named))()
+                .ShortDescription());
+  EXPECT_EQ(
+      L"Pagekeep Fixture Product",
+      ClipboardAnalyzers().DescriptionForState(SnapshotOfNames({L""}, named))().ShortDescription());
+}
+
+} // namespace
