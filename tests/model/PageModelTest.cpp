@@ -214,6 +214,16 @@ void FailedPageSwitchDoesNotSwallowTheNextCopy(TModelRig &aRig) {
   EXPECT_EQ((TStrings{L"before"}), aRig.HistoryTexts());
 }
 
+// Whether or not the system reports a change that changed nothing, the flag
+// set by the switch must not swallow the next copy.
+void SwitchWithoutChangeDoesNotSwallowTheNextCopy(TModelRig &aRig) {
+  aRig.Model.SetActivePage(1);
+  aRig.Model.SetActivePage(1);
+  EXPECT_TRUE(aRig.Model.HistoryIgnoreChange());
+  aRig.Copy(L"next copy");
+  EXPECT_EQ(L"next copy", TModelRig::Text(aRig.Model.Page(1)));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, PageModelBehaviour,
     testing::Values(
@@ -232,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
                        BusyClipboardIsRetriedNotRecordedEmpty},
         TBehaviourCase{"ClipboardThatNeverFreesChangesNothing",
                        ClipboardThatNeverFreesChangesNothing},
+        TBehaviourCase{"SwitchWithoutChangeDoesNotSwallowTheNextCopy",
+                       SwitchWithoutChangeDoesNotSwallowTheNextCopy},
         TBehaviourCase{"FailedPageSwitchDoesNotSwallowTheNextCopy",
                        FailedPageSwitchDoesNotSwallowTheNextCopy}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });

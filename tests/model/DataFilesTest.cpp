@@ -1,0 +1,210 @@
+#include "ModelRig.h"
+
+#include "clipboard/TaggedStream.h"
+
+#include <shlobj.h>
+
+#include <functional>
+
+using namespace ModelTest;
+
+namespace {
+
+TBytes ReadFileBytes(const std::wstring &aFileName) {
+  TFileStream stream(aFileName, TFileStream::TMode::fmOpenRead);
+  TBytes bytes(static_cast<std::size_t>(stream.Size()));
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring &aFileName, const TBytes &aBytes) {
+  ::SHCreateDirectoryExW(
+      nullptr, (TPageModel::GetSpecialFolderPath(CSIDL_APPDATA) + L"\\Pagekeep").c_str(), nullptr);
+  TFileStream stream(aFileName, TFileStream::TMode::fmCreate);
+  stream.Write(aBytes.data(), aBytes.size());
+}
+
+TBytes Hex(const std::string &aHex) {
+  TBytes bytes;
+  for (std::size_t i = 0; i + 1 < aHex.size(); i += 3)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(aHex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+TBytes Repeat(const TBytes &aPart, int aTimes) {
+  TBytes all;
+  for (int i = 0; i < aTimes; ++i)
+    all.insert(all.end(), aPart.begin(), aPart.end());
+  return all;
+}
+
+TBytes Join(std::initializer_list<TBytes> aParts) {
+  TBytes all;
+  for (const TBytes &part : aParts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+class DataFiles : public testing::Test {
+protected:
+  void SetUp() override { DeleteFiles(); }
+  void TearDown() override { DeleteFiles(); }
+  static void DeleteFiles() {
+    ::DeleteFileW(TPageModel::ClipboardDataFileName().c_str());
+    ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+  }
+  static bool Deletable(const std::wstring &aFileName) {
+    return ::DeleteFileW(aFileName.c_str()) != FALSE;
+  }
+
+  TModelRig fRig;
+};
+
+TEST_F(DataFiles, NamesAreInTheRoamingAppDataFolder) {
+  const std::wstring folder = TPageModel::GetSpecialFolderPath(CSIDL_APPDATA);
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder + L"\\Pagekeep\\ClipboardData.dat", TPageModel::ClipboardDataFileName());
+  EXPECT_EQ(folder + L"\\Pagekeep\\HistoryData.dat", TPageModel::HistoryDataFileName());
+  EXPECT_EQ(L"", TPageModel::GetSpecialFolderPath(0x7FFF)) << "unknown folder id";
+}
+
+TEST_F(DataFiles, EmptyModelGivesTheGoldenFiles) {
+  fRig.Model.SaveData();
+  EXPECT_EQ(Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)}),
+            ReadFileBytes(TPageModel::ClipboardDataFileName()));
+  EXPECT_EQ(Hex("00 00 00 00"), ReadFileBytes(TPageModel::HistoryDataFileName()));
+}
+
+void ExpectSameSnapshot(const TClipboardState &aExpected, const TClipboardState &aActual) {
+  ASSERT_EQ(aExpected().Count(), aActual().Count());
+  for (int i = 0; i < aExpected().Count(); ++i) {
+    EXPECT_EQ(aExpected()[i].Format(), aActual()[i].Format());
+    EXPECT_EQ(aExpected()[i].Name(), aActual()[i].Name());
+    EXPECT_EQ(aExpected()[i].Data(), aActual()[i].Data());
+  }
+  EXPECT_TRUE(aActual().ActiveApplication().IsEmpty());
+}
+
+TEST_F(DataFiles, SaveThenLoadReproducesPagesActivePageAndHistory) {
+  const UINT binary = ::RegisterClipboardFormatW(L"Pagekeep Saved Binary");
+  fRig.Copy(L"page zero");
+  fRig.ChangeAndSettle([&] { fRig.Model.SetActivePage(2); });
+  fRig.CopyBlocks({{binary, {0, 1, 0, 2}}});
+  fRig.Copy(L"page two");
+  fRig.Model.SaveData();
+  // Both rigs listen from here on, so keep what was saved.
+  std::vector<TClipboardState> saved;
+  for (int page = 0; page < TPageModel::PageCount; ++page)
+    saved.push_back(fRig.Model.Page(page));
+  const TClipboardState savedHistory = fRig.Model.History().at(0);
+
+  TModelRig other;
+  other.Copy(L"already in history");
+  other.Copy(L"current");
+  ASSERT_EQ(1u, other.Model.History().size());
+  other.Model.LoadData();
+  EXPECT_EQ(2, other.Model.ActivePage());
+  for (int page = 0; page < TPageModel::PageCount; ++page)
+    ExpectSameSnapshot(saved[static_cast<std::size_t>(page)], other.Model.Page(page));
+  EXPECT_EQ(L"page two", TModelRig::ClipboardText()) << "the active page is put on the clipboard";
+  ASSERT_EQ(2u, other.Model.History().size());
+  EXPECT_EQ(L"already in history", TModelRig::Text(other.Model.History()[0]));
+  ExpectSameSnapshot(savedHistory, other.Model.History()[1]);
+  // That restore is not flagged as our own, so it is recorded like a copy.
+  const TClipboardState loadedPage = other.Model.Page(2);
+  other.ChangeAndSettle([] {});
+  ASSERT_EQ(3u, other.Model.History().size());
+  EXPECT_TRUE(other.Model.History()[2] == loadedPage);
+  EXPECT_EQ(L"page two", TModelRig::Text(other.Model.Page(2)));
+}
+
+TEST_F(DataFiles, MissingOrEmptyFiles) {
+  fRig.Copy(L"A");
+  fRig.Copy(L"B");
+  // A missing pages file gives ten empty pages; the history file is still read.
+  WriteFileBytes(TPageModel::HistoryDataFileName(), Join({Hex("01 00 00 00"), Hex("02 00")}));
+  fRig.Model.LoadData();
+  EXPECT_EQ(0, fRig.Model.Page(0)().Count());
+  EXPECT_EQ(2u, fRig.Model.History().size());
+  // An empty pages file: ten empty pages, the history file is not read.
+  fRig.Copy(L"C");
+  WriteFileBytes(TPageModel::ClipboardDataFileName(), {});
+  fRig.Model.LoadData();
+  EXPECT_EQ(0, fRig.Model.Page(0)().Count());
+  EXPECT_EQ(2u, fRig.Model.History().size());
+  // Missing or empty history: the history stays as it was.
+  WriteFileBytes(TPageModel::ClipboardDataFileName(),
+                 Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)}));
+  WriteFileBytes(TPageModel::HistoryDataFileName(), {});
+  fRig.Model.LoadData();
+  ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+  fRig.Model.LoadData();
+  EXPECT_EQ(2u, fRig.Model.History().size());
+}
+
+enum class TWhich { Pages, History };
+
+struct TBadFileCase {
+  const char *Name;
+  TWhich File;
+  TBytes Bytes;
+  const char *Message;
+  bool PagesKept;
+};
+
+class DataFilesRejectBadInput : public DataFiles,
+                                public testing::WithParamInterface<TBadFileCase> {};
+
+TEST_P(DataFilesRejectBadInput, FailsAndLeavesTheFileUnlocked) {
+  fRig.Copy(L"kept");
+  const TClipboardState page = fRig.Model.Page(0);
+  const std::wstring file = GetParam().File == TWhich::Pages ? TPageModel::ClipboardDataFileName()
+                                                             : TPageModel::HistoryDataFileName();
+  WriteFileBytes(file, GetParam().Bytes);
+  try {
+    fRig.Model.LoadData();
+    FAIL() << "loaded";
+  } catch (const std::runtime_error &e) {
+    EXPECT_STREQ(GetParam().Message, e.what());
+  }
+  EXPECT_EQ(GetParam().PagesKept, fRig.Model.Page(0) == page);
+  EXPECT_EQ(0, fRig.Model.ActivePage());
+  EXPECT_TRUE(Deletable(file)) << "the file was left open";
+}
+
+const TBytes EmptyPages = Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DataFilesRejectBadInput,
+    testing::Values(
+        TBadFileCase{"ActivePageTen", TWhich::Pages,
+                     Join({Hex("0A 00 00 00"), Repeat(Hex("02 00"), 10)}), "Invalid property value",
+                     true},
+        TBadFileCase{"ActivePageNegative", TWhich::Pages,
+                     Join({Hex("FF FF FF FF"), Repeat(Hex("02 00"), 10)}), "Invalid property value",
+                     true},
+        TBadFileCase{"ShortHeader", TWhich::Pages, Hex("00 00"), "Stream read error", true},
+        TBadFileCase{"TruncatedPages", TWhich::Pages,
+                     Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 4)}), "Stream read error",
+                     false},
+        TBadFileCase{"UnknownTag", TWhich::Pages, Join({Hex("00 00 00 00"), Hex("09 00")}),
+                     "Invalid property value", true},
+        TBadFileCase{"HistoryClaims2GiB", TWhich::History,
+                     Join({Hex("01 00 00 00"), Hex("02 01 02 0D 12 00 00 00 00 04 FF FF FF 7F"),
+                           Repeat(Hex("41"), 12)}),
+                     "Stream read error", false},
+        TBadFileCase{"HistoryCountBeyondFile", TWhich::History,
+                     Join({Hex("05 00 00 00"), Hex("02 00")}), "Stream read error", false}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST_F(DataFiles, SaveFailureOfThePagesFileStopsBeforeTheHistory) {
+  // A folder where the pages file should be makes creating it fail.
+  const std::wstring pages = TPageModel::ClipboardDataFileName();
+  ::SHCreateDirectoryExW(nullptr, pages.c_str(), nullptr);
+  EXPECT_THROW(fRig.Model.SaveData(), std::runtime_error);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+            ::GetFileAttributesW(TPageModel::HistoryDataFileName().c_str()));
+  EXPECT_TRUE(::RemoveDirectoryW(pages.c_str()));
+}
+
+} // namespace
