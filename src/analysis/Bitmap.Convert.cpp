@@ -197,6 +197,24 @@ TBitmapHandle ToPremultipliedDib(const TBitmap &aBitmap) {
   return dib;
 }
 
+TIconHandle ToIcon(const TBitmap &aBitmap) {
+  // Icons take straight alpha; the mask only matters to devices without it.
+  BITMAPINFO info = TopDown32BitInfo(aBitmap.Width(), aBitmap.Height());
+  void *bits = nullptr;
+  TBitmapHandle color(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  CheckWin32(color.operator bool(), "CreateDIBSection");
+  std::copy(aBitmap.Pixels().begin(), aBitmap.Pixels().end(), static_cast<DWORD *>(bits));
+  TBitmapHandle mask(::CreateBitmap(aBitmap.Width(), aBitmap.Height(), 1, 1, nullptr));
+  CheckWin32(mask.operator bool(), "CreateBitmap");
+  ICONINFO parts{};
+  parts.fIcon = TRUE;
+  parts.hbmColor = color.Get();
+  parts.hbmMask = mask.Get();
+  TIconHandle icon(::CreateIconIndirect(&parts));
+  CheckWin32(icon.operator bool(), "CreateIconIndirect");
+  return icon;
+}
+
 std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap) {
   auto result =
       std::make_unique<Gdiplus::Bitmap>(aBitmap.Width(), aBitmap.Height(), PixelFormat32bppARGB);

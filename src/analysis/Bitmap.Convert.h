@@ -31,6 +31,9 @@ TBitmap RenderEnhMetaFile(std::span<const std::byte> aData);
 // UpdateLayeredWindow expect.
 TBitmapHandle ToPremultipliedDib(const TBitmap &aBitmap);
 
+// An icon of the bitmap's size and transparency, for windows and the tray.
+TIconHandle ToIcon(const TBitmap &aBitmap);
+
 // GDI+ conversions; GDI+ must have been started by the caller.
 std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap);
 TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap);

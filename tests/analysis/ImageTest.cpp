@@ -144,6 +144,16 @@ TEST(BitmapConvert, MaskIconBecomesTransparentWhereTheMaskIsSet) {
   EXPECT_EQ(0xFF000000u, bitmap.Pixel(20, 20));
 }
 
+TEST(BitmapConvert, IconRoundTripKeepsColoursAndTransparency) {
+  TBitmap bitmap(32, 32, 0x00000000);
+  for (int y = 8; y < 24; ++y)
+    for (int x = 8; x < 24; ++x)
+      bitmap.SetPixel(x, y, y < 16 ? 0xFF3366CC : 0x80FF8800);
+  const TIconHandle icon = ToIcon(bitmap);
+  const TBitmap back = BitmapFromIcon(icon.Get());
+  EXPECT_EQ(bitmap.Pixels(), back.Pixels());
+}
+
 TEST(BitmapConvert, PremultipliedDibAndGdiPlusKeepThePixels) {
   TBitmap bitmap(2, 1);
   bitmap.Pixels() = {0x80FF0000, 0xFF00FF00};
