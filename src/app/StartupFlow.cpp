@@ -1,0 +1,279 @@
+#include "app/StartupFlow.h"
+
+#include "update/AutomaticUpdate.Registry.h"
+
+#include <shellapi.h>
+
+#include <utility>
+
+namespace {
+
+constexpr const wchar_t *Caption = L"Pagekeep";
+constexpr const wchar_t *VersionValue = L"version";
+constexpr std::uint32_t UntilHidden = 0xFFFFFFFF;
+constexpr DWORD Pause = 1000;
+constexpr DWORD GreetingTime = 10000;
+
+TStartupMessage Message(const std::wstring &aShort, const std::wstring &aDetailed,
+                        const std::wstring &aImage, std::uint32_t aTime) {
+  return {Caption, aShort, aDetailed, aImage, aTime};
+}
+
+std::wstring DownloadText(int aPercent) {
+  return L"Downloading update: " + std::to_wstring(aPercent) + L"%";
+}
+
+// "version" as the completion step sees it: a value of another type counts
+// as a stored version other than ours, so it is put right, not fatal.
+struct TStoredVersion {
+  bool Present = false;
+  std::wstring Text;
+};
+
+TStoredVersion ReadVersion(HKEY aKey) {
+  try {
+    auto value = Registry::ReadString(aKey, VersionValue);
+    return {value.has_value() && !value->empty(), value.value_or(L"")};
+  } catch (const ERegistryTypeError &) {
+    return {true, L"(not a string)"};
+  }
+}
+
+// Writes "version"; a failed write leaves the state as it was and is
+// noticed again at the next start.
+void WriteOwnVersion(HKEY aKey) {
+  const std::wstring version = TAutomaticUpdate::OwnVersion;
+  ::RegSetValueExW(aKey, VersionValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(version.c_str()),
+                   static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
+}
+
+} // namespace
+
+bool TStartupHost::OpenProgram(const std::wstring &aPath, const std::wstring &aParameters) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", aPath.c_str(), aParameters.c_str(), L"", SW_SHOWNORMAL));
+  return result > 32;
+}
+
+void TStartupHost::EndProcess() {
+  ::TerminateProcess(::GetCurrentProcess(), 0);
+}
+
+TStartupCourse StartupCourseFor(const std::vector<std::wstring> &aArguments) {
+  if (aArguments.empty())
+    return TStartupCourse::scCheck;
+  return aArguments.front() == L"-update" ? TStartupCourse::scUpdate : TStartupCourse::scNone;
+}
+
+std::vector<std::wstring> ProgramArguments() {
+  int count = 0;
+  wchar_t **arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  CheckWin32(arguments != nullptr, "CommandLineToArgvW");
+  std::vector<std::wstring> result(arguments + (count > 0 ? 1 : 0), arguments + count);
+  ::LocalFree(arguments);
+  return result;
+}
+
+TInstallationState::TInstallationState(std::wstring aExePath, std::wstring aAppKey,
+                                       std::wstring aRunKey)
+    : fExePath(std::move(aExePath)), fAppKey(std::move(aAppKey)), fRunKey(std::move(aRunKey)) {}
+
+std::wstring TInstallationState::AutorunName() const {
+  std::wstring name = fExePath.substr(fExePath.find_last_of(L"\\/") + 1);
+  const size_t dot = name.find_last_of(L'.');
+  return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+std::wstring TInstallationState::AutorunCommand() const {
+  std::wstring command = L"\"";
+  for (wchar_t c : fExePath)
+    command += c == L'"' ? std::wstring(L"\"\"") : std::wstring(1, c);
+  return command + L"\"";
+}
+
+void TInstallationState::SetAutorun(bool aEnable) const {
+  TRegistryKey key = Registry::OpenCurrentUserKey(fRunKey, true, KEY_ALL_ACCESS | KEY_WOW64_32KEY);
+  if (!key)
+    return;
+  const std::wstring name = AutorunName();
+  if (aEnable) {
+    const std::wstring command = AutorunCommand();
+    ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE *>(command.c_str()),
+                     static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  } else {
+    ::RegDeleteValueW(key.Get(), name.c_str());
+  }
+}
+
+bool TInstallationState::IsUpdated() const {
+  TRegistryKey key = Registry::OpenCurrentUserKey(fAppKey, false);
+  if (!key)
+    return false;
+  const TStoredVersion stored = ReadVersion(key.Get());
+  if (!stored.Present || stored.Text == TAutomaticUpdate::OwnVersion)
+    return false;
+  WriteOwnVersion(key.Get());
+  return true;
+}
+
+bool TInstallationState::IsFirstRun() const {
+  TRegistryKey key = Registry::OpenCurrentUserKey(fAppKey, true);
+  if (!key)
+    return false;
+  if (ReadVersion(key.Get()).Present)
+    return false;
+  WriteOwnVersion(key.Get());
+  return true;
+}
+
+TStartupFlow::TStartupFlow(TStartupHost &aHost, TAutomaticUpdate &aUpdater,
+                           TInstallationState aState)
+    : fHost(aHost), fUpdater(aUpdater), fState(std::move(aState)),
+      fStop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  CheckWin32(static_cast<bool>(fStop), "CreateEventW");
+}
+
+TStartupFlow::~TStartupFlow() {
+  Stop();
+  Join();
+}
+
+void TStartupFlow::Stop() {
+  ::SetEvent(fStop.Get());
+}
+
+void TStartupFlow::Join() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(fThreadsLock);
+    threads.swap(fThreads);
+  }
+  for (auto &thread : threads)
+    thread.join();
+}
+
+// A thread of the flow ends quietly when the form goes away under it.
+void TStartupFlow::Spawn(std::function<void()> aBody) {
+  std::lock_guard lock(fThreadsLock);
+  fThreads.emplace_back([body = std::move(aBody)] {
+    try {
+      body();
+    } catch (const EStartupCancelled &) {
+    }
+  });
+}
+
+void TStartupFlow::UI(const std::function<void()> &aStep) {
+  if (::WaitForSingleObject(fStop.Get(), 0) == WAIT_OBJECT_0)
+    throw EStartupCancelled();
+  fHost.HandOver(aStep);
+}
+
+void TStartupFlow::Sleep(DWORD aMilliseconds) {
+  if (fSleep)
+    fSleep(aMilliseconds);
+  else
+    ::WaitForSingleObject(fStop.Get(), aMilliseconds);
+  if (::WaitForSingleObject(fStop.Get(), 0) == WAIT_OBJECT_0)
+    throw EStartupCancelled();
+}
+
+void TStartupFlow::Start(TStartupCourse aCourse) {
+  Spawn([this, aCourse] { RunCourse(aCourse); });
+}
+
+void TStartupFlow::RunCourse(TStartupCourse aCourse) {
+  switch (aCourse) {
+  case TStartupCourse::scCheck:
+    return CheckForUpdate();
+  case TStartupCourse::scUpdate:
+    return InstallUpdate();
+  case TStartupCourse::scNone:
+    return UI([this] { fHost.CompleteStartup(); });
+  }
+}
+
+// An error in the update work (an unreadable identifier, say) counts as "no
+// update", and a refused or failed elevation keeps this process going:
+// either way the program ends up running with its tray icon and hotkeys.
+void TStartupFlow::CheckForUpdate() {
+  UI([this] {
+    fHost.ShowInfo(Message(L"Checking for new version...", L"", L"Search", UntilHidden));
+  });
+  bool updateNeeded = false;
+  try {
+    updateNeeded = fUpdater.UpdateAvailable();
+  } catch (const std::exception &) {
+    updateNeeded = false;
+  }
+  if (!updateNeeded)
+    UI([this] { fHost.ChangeInfo(Caption, L"Your version is actual", L"Actual"); });
+  Sleep(Pause);
+  UI([this] { fHost.HideInfo(); });
+  if (updateNeeded) {
+    Sleep(Pause);
+    if (fUpdater.RunAsAdmin(nullptr, fUpdater.Settings().ExePath, L"-update")) {
+      fHost.EndProcess();
+      return;
+    }
+  }
+  UI([this] { fHost.CompleteStartup(); });
+}
+
+// Whatever the update did, the program at its own path is started again;
+// only when that start fails does this process go on instead.
+void TStartupFlow::InstallUpdate() {
+  UI([this] { fHost.ShowInfo(Message(L"Downloading update: 0%", L"", L"Download", UntilHidden)); });
+  try {
+    fUpdater.Update([this](const std::wstring &, std::uint8_t aPercent, std::uint8_t) {
+      const std::wstring text = DownloadText(aPercent);
+      UI([this, &text] { fHost.SetInfoComment(text); });
+    });
+  } catch (const std::exception &) {
+    // The result of the update is not looked at; neither is its failure.
+  }
+  UI([this] { fHost.HideInfo(); });
+  Sleep(Pause);
+  if (fHost.OpenProgram(fUpdater.Settings().ExePath, L"-updated")) {
+    fHost.EndProcess();
+    return;
+  }
+  UI([this] { fHost.CompleteStartup(); });
+}
+
+void TStartupFlow::RunInstallationSteps() {
+  fState.SetAutorun(true);
+  if (fState.IsUpdated())
+    ShowUpdatedMessage();
+  if (fState.IsFirstRun())
+    ShowWelcome();
+}
+
+void TStartupFlow::ShowUpdatedMessage() {
+  Spawn([this] {
+    UI([this] {
+      fHost.ShowInfo(Message(L"Successfully updated",
+                             L"Current version of application is " +
+                                 std::wstring(TAutomaticUpdate::OwnVersion),
+                             L"Updated", GreetingTime));
+    });
+  });
+}
+
+void TStartupFlow::ShowWelcome() {
+  Spawn([this] {
+    UI([this] {
+      fHost.ShowInfo(Message(L"Successfully installed",
+                             L"Application is running in background. To manage it, use the icon "
+                             L"in the system tray",
+                             L"Hello", GreetingTime));
+    });
+    Sleep(GreetingTime);
+    UI([this] {
+      fHost.ShowTrayBalloon(
+          Caption, L"Functions and shortcuts can be found in the context menu of this icon",
+          GreetingTime);
+    });
+  });
+}

@@ -1,0 +1,406 @@
+#include "app/StartupFlow.h"
+#include "update/AutomaticUpdate.Registry.h"
+
+#include "UpdateTestSupport.h"
+#include "update-server/UpdateServerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+using namespace UpdateTest;
+using UpdateServer::TServerSetup;
+using UpdateServer::TUpdateServerProcess;
+using TEvents = std::vector<std::wstring>;
+
+const std::wstring Checking = L"ShowInfo|Pagekeep|Checking for new version...||Search|4294967295";
+const std::wstring Actual = L"ChangeInfo|Pagekeep|Your version is actual|Actual";
+const std::wstring Downloading = L"ShowInfo|Pagekeep|Downloading update: 0%||Download|4294967295";
+const std::wstring Updated =
+    L"ShowInfo|Pagekeep|Successfully updated|Current version of application is 1.0|Updated|10000";
+const std::wstring Welcome =
+    L"ShowInfo|Pagekeep|Successfully installed|Application is running in "
+    L"background. To manage it, use the icon in the system tray|Hello|10000";
+const std::wstring Balloon =
+    L"Balloon|Pagekeep|Functions and shortcuts can be found in the context menu of this icon|10000";
+
+// The main form as the flow sees it. Steps run one at a time, as on a main
+// thread; every notifier call made outside a hand-over is marked.
+class TFakeHost : public TStartupHost {
+public:
+  void HandOver(const std::function<void()> &aStep) override {
+    if (Cancelled)
+      throw EStartupCancelled();
+    {
+      std::lock_guard lock(fEventsLock);
+      fHandOverThreads.push_back(std::this_thread::get_id());
+    }
+    std::lock_guard step(fStepLock);
+    fInHandOver = true;
+    aStep();
+    fInHandOver = false;
+  }
+  void ShowInfo(const TStartupMessage &aMessage) override {
+    UIEvent(L"ShowInfo|" + aMessage.Caption + L"|" + aMessage.ShortDescription + L"|" +
+            aMessage.DetailedDescription + L"|" + aMessage.ImageName + L"|" +
+            std::to_wstring(aMessage.Time));
+  }
+  void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                  const std::wstring &aImageName) override {
+    UIEvent(L"ChangeInfo|" + aCaption + L"|" + aShortDescription + L"|" + aImageName);
+  }
+  void SetInfoComment(const std::wstring &aText) override { UIEvent(L"Comment|" + aText); }
+  void HideInfo() override { UIEvent(L"HideInfo"); }
+  void CompleteStartup() override {
+    UIEvent(L"CompleteStartup");
+    if (OnCompleteStartup)
+      OnCompleteStartup();
+  }
+  void ShowTrayBalloon(const std::wstring &aTitle, const std::wstring &aText,
+                       std::uint32_t aTimeout) override {
+    UIEvent(L"Balloon|" + aTitle + L"|" + aText + L"|" + std::to_wstring(aTimeout));
+  }
+  bool OpenProgram(const std::wstring &aPath, const std::wstring &aParameters) override {
+    Event(L"Open|" + aPath + L"|" + aParameters);
+    return OpenSucceeds;
+  }
+  void EndProcess() override { Event(L"EndProcess"); }
+
+  void Event(const std::wstring &aText) {
+    std::lock_guard lock(fEventsLock);
+    fEvents.push_back(aText);
+  }
+  TEvents Events() {
+    std::lock_guard lock(fEventsLock);
+    return fEvents;
+  }
+  // The events without the download progress lines, and those lines alone.
+  TEvents Skeleton() {
+    TEvents events = Events();
+    events.erase(std::remove_if(events.begin(), events.end(),
+                                [](const auto &e) { return e.rfind(L"Comment|", 0) == 0; }),
+                 events.end());
+    return events;
+  }
+  TEvents Comments() {
+    TEvents events = Events(), comments;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(comments),
+                 [](const auto &e) { return e.rfind(L"Comment|", 0) == 0; });
+    return comments;
+  }
+  std::vector<std::thread::id> HandOverThreads() {
+    std::lock_guard lock(fEventsLock);
+    return fHandOverThreads;
+  }
+
+  std::atomic<bool> Cancelled = false;
+  bool OpenSucceeds = true;
+  std::function<void()> OnCompleteStartup;
+
+private:
+  void UIEvent(const std::wstring &aText) { Event(fInHandOver ? aText : L"OUTSIDE " + aText); }
+
+  static thread_local bool fInHandOver;
+  std::mutex fStepLock;
+  std::mutex fEventsLock;
+  TEvents fEvents;
+  std::vector<std::thread::id> fHandOverThreads;
+};
+
+thread_local bool TFakeHost::fInHandOver = false;
+
+class StartupFlowFixture : public testing::Test {
+protected:
+  void SetUp() override {
+    WriteFileBytes(ExePath(), ReadFileBytes(BuiltProgram(L"pagekeep-keepalive.exe")));
+  }
+
+  std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
+
+  void StartServer(const std::wstring &aVersion, const wchar_t *aMode = L"normal") {
+    WriteFileBytes(fServed.Path() + L"Pagekeep.exe",
+                   ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")));
+    TServerSetup setup;
+    setup.Version = aVersion;
+    setup.Folder = fServed.Path();
+    setup.Mode = aMode;
+    fServer = std::make_unique<TUpdateServerProcess>(setup);
+  }
+
+  // Runs one course to its end with the sleeps recorded, not slept.
+  TEvents Run(TStartupCourse aCourse) {
+    TUpdateSettings settings;
+    settings.BaseURL = fServer ? fServer->BaseURL() : L"http://127.0.0.1:1/";
+    settings.ExePath = ExePath();
+    settings.RegistryKey = fKey.Path();
+    settings.Launcher = [this](SHELLEXECUTEINFOW &aInfo) {
+      fHost.Event(std::wstring(L"RunAsAdmin|") + aInfo.lpVerb + L"|" + aInfo.lpFile + L"|" +
+                  aInfo.lpParameters);
+      return fElevationAccepted;
+    };
+    fUpdater = std::make_unique<TAutomaticUpdate>(settings);
+    TStartupFlow flow(fHost, *fUpdater, TInstallationState(ExePath(), fKey.Path()));
+    flow.SetSleep(
+        [this](DWORD aMilliseconds) { fHost.Event(L"Sleep|" + std::to_wstring(aMilliseconds)); });
+    flow.Start(aCourse);
+    flow.Join();
+    for (auto id : fHost.HandOverThreads())
+      EXPECT_NE(std::this_thread::get_id(), id) << "a hand-over from the calling thread";
+    return fHost.Skeleton();
+  }
+
+  TTemporaryFolder fInstall;
+  TTemporaryFolder fServed;
+  TTestRegistryKey fKey{CurrentTestName()};
+  std::unique_ptr<TUpdateServerProcess> fServer;
+  std::unique_ptr<TAutomaticUpdate> fUpdater;
+  TFakeHost fHost;
+  bool fElevationAccepted = true;
+};
+
+using StartupCheck = StartupFlowFixture;
+
+TEST_F(StartupCheck, UpToDateShowsActualThenCompletesAfterOneRequest) {
+  StartServer(L"1.0");
+  EXPECT_EQ((TEvents{Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}),
+            Run(TStartupCourse::scCheck));
+  ASSERT_EQ(1u, fServer->Requests().size());
+  EXPECT_EQ(0u, fServer->Requests()[0].rfind("POST /update.php?guid={", 0));
+}
+
+TEST_F(StartupCheck, ServerDownCountsAsUpToDate) {
+  EXPECT_EQ((TEvents{Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}),
+            Run(TStartupCourse::scCheck));
+}
+
+TEST_F(StartupCheck, UpdateHandsOverToAnElevatedCopyAndEnds) {
+  StartServer(L"1.1");
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
+                     L"RunAsAdmin|runas|" + ExePath() + L"|-update", L"EndProcess"}),
+            Run(TStartupCourse::scCheck));
+}
+
+TEST_F(StartupCheck, RefusedElevationGoesOnWithThisProcess) {
+  StartServer(L"1.1");
+  fElevationAccepted = false;
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
+                     L"RunAsAdmin|runas|" + ExePath() + L"|-update", L"CompleteStartup"}),
+            Run(TStartupCourse::scCheck));
+}
+
+TEST_F(StartupCheck, AnUnreadableIdentifierStillCompletes) {
+  StartServer(L"1.1");
+  TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), true);
+  DWORD number = 1;
+  ::RegSetValueExW(key.Get(), L"app.uid", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number),
+                   sizeof number);
+  EXPECT_EQ((TEvents{Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}),
+            Run(TStartupCourse::scCheck));
+  EXPECT_TRUE(fServer->Requests().empty());
+}
+
+TEST_F(StartupCheck, OtherCoursesMakeNoRequest) {
+  StartServer(L"1.1");
+  EXPECT_EQ((TEvents{L"CompleteStartup"}), Run(TStartupCourse::scNone));
+  EXPECT_TRUE(fServer->Requests().empty());
+}
+
+using StartupUpdate = StartupFlowFixture;
+
+TEST_F(StartupUpdate, DownloadsWithProgressSwapsAndRestarts) {
+  StartServer(L"1.1");
+  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
+                     L"EndProcess"}),
+            Run(TStartupCourse::scUpdate));
+  EXPECT_EQ(ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")), ReadFileBytes(ExePath()));
+  const TEvents comments = fHost.Comments();
+  ASSERT_GE(comments.size(), 2u);
+  EXPECT_EQ(L"Comment|Downloading update: 0%", comments.front());
+  EXPECT_EQ(L"Comment|Downloading update: 100%", comments.back());
+}
+
+struct TFailedUpdateCase {
+  const char *Name;
+  const wchar_t *Version;
+  const wchar_t *Mode;
+  bool UpdateFolderIsAFile;
+};
+
+class StartupFailedUpdate : public StartupFlowFixture,
+                            public testing::WithParamInterface<TFailedUpdateCase> {};
+
+TEST_P(StartupFailedUpdate, RestartsTheUntouchedProgram) {
+  StartServer(GetParam().Version, GetParam().Mode);
+  if (GetParam().UpdateFolderIsAFile)
+    WriteFileBytes(fInstall.Path() + L"Update", TBytes{'x'});
+  const TBytes before = ReadFileBytes(ExePath());
+  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
+                     L"EndProcess"}),
+            Run(TStartupCourse::scUpdate));
+  EXPECT_EQ(before, ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(ExePath() + L".old"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, StartupFailedUpdate,
+    testing::Values(TFailedUpdateCase{"HtmlPage", L"1.1", L"html", false},
+                    TFailedUpdateCase{"Truncated", L"1.1", L"truncated", false},
+                    TFailedUpdateCase{"CutOff", L"1.1", L"cut", false},
+                    TFailedUpdateCase{"NoUpdateOnOffer", L"1.0", L"normal", false},
+                    TFailedUpdateCase{"FileCannotBeCreated", L"1.1", L"normal", true}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST_F(StartupUpdate, ARestartThatFailsCompletesThisProcessInstead) {
+  StartServer(L"1.0");
+  fHost.OpenSucceeds = false;
+  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
+                     L"CompleteStartup"}),
+            Run(TStartupCourse::scUpdate));
+}
+
+TEST_F(StartupUpdate, ACancelledHandOverEndsTheThreadQuietly) {
+  StartServer(L"1.0");
+  fHost.Cancelled = true;
+  EXPECT_EQ(TEvents{}, Run(TStartupCourse::scCheck));
+  EXPECT_TRUE(fServer->Requests().empty());
+}
+
+struct TCourseCase {
+  const char *Name;
+  std::vector<std::wstring> Arguments;
+  TStartupCourse Course;
+};
+
+class StartupCourse : public testing::TestWithParam<TCourseCase> {};
+
+TEST_P(StartupCourse, OnlyTheFirstArgumentDecides) {
+  EXPECT_EQ(GetParam().Course, StartupCourseFor(GetParam().Arguments));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, StartupCourse,
+    testing::Values(TCourseCase{"None", {}, TStartupCourse::scCheck},
+                    TCourseCase{"Update", {L"-update"}, TStartupCourse::scUpdate},
+                    TCourseCase{"UpdateThenMore", {L"-update", L"x"}, TStartupCourse::scUpdate},
+                    TCourseCase{"Updated", {L"-updated"}, TStartupCourse::scNone},
+                    TCourseCase{"UpperCase", {L"-UPDATE"}, TStartupCourse::scNone},
+                    TCourseCase{"UpdateSecond", {L"x", L"-update"}, TStartupCourse::scNone},
+                    TCourseCase{"EmptyFirst", {L""}, TStartupCourse::scNone}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+// What "version" holds before a start: nothing (no key or no value), a
+// string, or a value of another type.
+struct TVersionCase {
+  const char *Name;
+  bool KeyExists;
+  std::optional<std::wstring> Version;
+  bool NotAString;
+  bool Updated;
+  bool FirstRun;
+  TEvents Greeting;
+};
+
+class InstallationState : public testing::TestWithParam<TVersionCase> {
+protected:
+  void Store() {
+    const auto &c = GetParam();
+    if (!c.KeyExists)
+      return;
+    TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), true);
+    if (c.Version)
+      Registry::WriteString(key.Get(), L"version", *c.Version);
+    if (c.NotAString) {
+      DWORD number = 9;
+      ::RegSetValueExW(key.Get(), L"version", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number),
+                       sizeof number);
+    }
+  }
+  std::optional<std::wstring> StoredVersion() {
+    TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), false);
+    return key ? Registry::ReadString(key.Get(), L"version") : std::nullopt;
+  }
+
+  TTestRegistryKey fKey{CurrentTestName()};
+};
+
+TEST_P(InstallationState, IsUpdatedThenIsFirstRunDecideOneGreeting) {
+  Store();
+  TInstallationState state(L"C:\\Pagekeep.exe", fKey.Path());
+  EXPECT_EQ(GetParam().Updated, state.IsUpdated());
+  EXPECT_EQ(GetParam().FirstRun, state.IsFirstRun());
+  EXPECT_EQ(std::optional<std::wstring>(L"1.0"), StoredVersion());
+}
+
+TEST_P(InstallationState, CompletionStepsShowThatGreeting) {
+  Store();
+  TFakeHost host;
+  TUpdateSettings settings;
+  settings.ExePath = L"C:\\nowhere\\PagekeepStepsProbe.exe";
+  settings.RegistryKey = fKey.Path();
+  TAutomaticUpdate updater(settings);
+  TInstallationState state(settings.ExePath, fKey.Path());
+  {
+    TStartupFlow flow(host, updater, state);
+    flow.SetSleep(
+        [&](DWORD aMilliseconds) { host.Event(L"Sleep|" + std::to_wstring(aMilliseconds)); });
+    host.HandOver([&] { flow.RunInstallationSteps(); });
+    flow.Join();
+  }
+  EXPECT_EQ(GetParam().Greeting, host.Events());
+  state.SetAutorun(false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, InstallationState,
+    testing::Values(
+        TVersionCase{
+            "NoKey", false, std::nullopt, false, false, true, {Welcome, L"Sleep|10000", Balloon}},
+        TVersionCase{
+            "NoValue", true, std::nullopt, false, false, true, {Welcome, L"Sleep|10000", Balloon}},
+        TVersionCase{"Empty", true, L"", false, false, true, {Welcome, L"Sleep|10000", Balloon}},
+        TVersionCase{"Same", true, L"1.0", false, false, false, {}},
+        TVersionCase{"Other", true, L"0.9", false, true, false, {Updated}},
+        TVersionCase{"NotAString", true, std::nullopt, true, true, false, {Updated}}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST(Autorun, WritesTheQuotedPathUnderTheProgramNameAndRemovesIt) {
+  const std::wstring exe = L"C:\\Program Files\\Some \"Odd\" Dir\\PagekeepAutorun.Probe.exe";
+  TInstallationState state(exe);
+  EXPECT_EQ(L"PagekeepAutorun.Probe", state.AutorunName());
+  TRegistryKey run = Registry::OpenCurrentUserKey(TInstallationState::RunKey, true);
+  ASSERT_TRUE(run);
+  ::RegDeleteValueW(run.Get(), L"PagekeepAutorun.Probe");
+
+  state.SetAutorun(true);
+  EXPECT_EQ(L"\"C:\\Program Files\\Some \"\"Odd\"\" Dir\\PagekeepAutorun.Probe.exe\"",
+            Registry::ReadString(run.Get(), L"PagekeepAutorun.Probe"));
+  state.SetAutorun(true); // written again at every start, unchanged
+  EXPECT_TRUE(Registry::ReadString(run.Get(), L"PagekeepAutorun.Probe"));
+  state.SetAutorun(false);
+  EXPECT_EQ(std::nullopt, Registry::ReadString(run.Get(), L"PagekeepAutorun.Probe"));
+  EXPECT_NO_THROW(state.SetAutorun(false));
+}
+
+TEST(StartupFlowThreads, StoppingEndsAGreetingWaitAtOnce) {
+  TFakeHost host;
+  TUpdateSettings settings;
+  settings.ExePath = L"C:\\nowhere\\Pagekeep.exe";
+  settings.RegistryKey = L"Software\\PagekeepTests\\StoppingEndsAGreetingWaitAtOnce";
+  TAutomaticUpdate updater(settings);
+  TStartupFlow flow(host, updater, TInstallationState(settings.ExePath, settings.RegistryKey));
+  flow.ShowWelcome();
+  ASSERT_TRUE(Harness::WaitUntil([&] { return !host.Events().empty(); }));
+  const auto start = std::chrono::steady_clock::now();
+  flow.Stop();
+  flow.Join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(TEvents{Welcome}, host.Events());
+}
+
+} // namespace
