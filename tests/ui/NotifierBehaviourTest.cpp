@@ -1,0 +1,214 @@
+// What the operations do to the card's state and timing.
+#include "NotifierTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace {
+
+using namespace NotifierTest;
+using TSteadyClock = std::chrono::steady_clock;
+
+class Notifier : public testing::Test {
+protected:
+  void SetUp() override { fNotifier = std::make_unique<TNotifier>(::GetModuleHandleW(nullptr)); }
+  void TearDown() override {
+    fNotifier.reset();
+    PumpFor(30ms);
+  }
+  std::unique_ptr<TNotifier> fNotifier;
+};
+
+TEST_F(Notifier, ShowInfoDuringTheSlideOutStartsAgainFromZeroWidth) {
+  fNotifier->ShowInfo(L"First", L"one", L"", nullptr, 10000);
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(255, fNotifier->ClientAreaWidth());
+  EXPECT_EQ(1, fNotifier->ClientAreaOpacity());
+
+  fNotifier->HideInfo();
+  PumpFor(150ms);
+  ASSERT_TRUE(fNotifier->IsAnimating());
+  ASSERT_GT(fNotifier->ClientAreaWidth(), 0);
+  ASSERT_LT(fNotifier->ClientAreaWidth(), 255);
+
+  fNotifier->ShowInfo(L"Second", L"two", L"", fNotifier->ImageByName(L"Hello"), 10000);
+  EXPECT_EQ(0, fNotifier->ClientAreaWidth());
+  EXPECT_EQ(0, fNotifier->ClientAreaOpacity());
+  EXPECT_TRUE(fNotifier->IsHideTimerRunning());
+  double last = 0;
+  bool grew = true;
+  const bool done = PumpUntil([&] {
+    grew = grew && fNotifier->ClientAreaWidth() >= last;
+    last = fNotifier->ClientAreaWidth();
+    return !fNotifier->IsAnimating();
+  });
+  ASSERT_TRUE(done);
+  EXPECT_TRUE(grew) << "the old slide-out went on";
+  EXPECT_EQ(330, fNotifier->ClientAreaWidth());
+  EXPECT_EQ(1, fNotifier->ClientAreaOpacity());
+}
+
+TEST_F(Notifier, ChangeInfoKeepsTheRemainingTimeAndTheLook) {
+  const auto shown = TSteadyClock::now();
+  fNotifier->SetBackgroundColor(0xFF123456);
+  fNotifier->ShowInfo(L"Pagekeep", L"Checking", L"", fNotifier->ImageByName(L"Search"), 1200);
+  const TCardContent before = fNotifier->Content();
+  PumpFor(600ms);
+
+  fNotifier->ChangeInfo(L"Pagekeep!", L"Your version is actual", nullptr);
+  const TCardContent &after = fNotifier->Content();
+  EXPECT_EQ(L"Pagekeep!", after.Caption);
+  EXPECT_EQ(L"Your version is actual", after.Comment);
+  EXPECT_FALSE(after.Icon);
+  EXPECT_TRUE(after.IconBoxVisible) << "the box stays, empty";
+  EXPECT_EQ(before.CardWidth, after.CardWidth);
+  EXPECT_EQ(before.FormHeight, after.FormHeight);
+  EXPECT_EQ(before.Background, after.Background);
+  EXPECT_EQ(before.FontColor, after.FontColor);
+  EXPECT_TRUE(fNotifier->IsHideTimerRunning());
+
+  // The slide-out begins 1.2 s after the ShowInfo, not 1.2 s after ChangeInfo.
+  ASSERT_TRUE(PumpUntil([&] { return !fNotifier->IsHideTimerRunning(); }, 3000ms));
+  const auto hiding = TSteadyClock::now() - shown;
+  EXPECT_GE(hiding, 1150ms);
+  EXPECT_LT(hiding, 1700ms);
+}
+
+TEST_F(Notifier, HideTimerFiresOnceAndAForeverMessageHasNone) {
+  fNotifier->ShowInfo(L"Pagekeep", L"Downloading update: 0%", L"",
+                      fNotifier->ImageByName(L"Download"), TNotifier::Forever);
+  EXPECT_FALSE(fNotifier->IsHideTimerRunning());
+  fNotifier->SetCommentText(L"Downloading update: 42%");
+  EXPECT_EQ(L"Downloading update: 42%", fNotifier->Content().Comment);
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(330, fNotifier->ClientAreaWidth());
+
+  fNotifier->ShowInfo(L"Short", L"", L"", nullptr, 100);
+  ASSERT_TRUE(PumpUntil([&] { return !fNotifier->IsHideTimerRunning(); }, 2000ms));
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(0, fNotifier->ClientAreaWidth());
+  EXPECT_EQ(0, fNotifier->ClientAreaOpacity());
+}
+
+TEST_F(Notifier, NoTimerMessagesWhileNothingMoves) {
+  fNotifier->ShowInfo(L"Pagekeep", L"Checking for new version...", L"",
+                      fNotifier->ImageByName(L"Search"), TNotifier::Forever);
+  EXPECT_GT(PumpFor(200ms), 0) << "frames while sliding in";
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(0, PumpFor(2000ms)) << "on display";
+  fNotifier->HideInfo();
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(0, PumpFor(2000ms)) << "hidden";
+}
+
+struct TTextFormCase {
+  const char *Name;
+  const wchar_t *Picture; // null: no icon
+  std::wstring Detailed;
+  bool Warning;
+  double Width;
+  bool Taller;
+};
+
+void PrintTo(const TTextFormCase &aCase, std::ostream *aOut) {
+  *aOut << aCase.Name;
+}
+
+class NotifierTextForm : public Notifier, public testing::WithParamInterface<TTextFormCase> {};
+
+TEST_P(NotifierTextForm, IconDecidesTheWidthAndTextTheHeight) {
+  const TTextFormCase &c = GetParam();
+  // A history card before must not leave its grey behind.
+  fNotifier->SetFontColor(0xFFEAEAEA);
+  fNotifier->SetBackgroundColor(0xFFED3B45);
+  const TBitmap *icon = c.Picture ? fNotifier->ImageByName(c.Picture) : nullptr;
+  fNotifier->ShowInfo(L"Private mode", L"Alt+Win+E to disable", c.Detailed, c.Warning, icon, 4000);
+  const TCardContent &card = fNotifier->Content();
+  EXPECT_EQ(0xFFFFFFFFu, card.FontColor);
+  EXPECT_EQ(0xFFED3B45u, card.Background) << "ShowInfo keeps the caller's colour";
+  EXPECT_EQ(c.Width, card.CardWidth);
+  EXPECT_EQ(icon != nullptr, card.IconBoxVisible);
+  EXPECT_EQ(c.Warning, card.WarningVisible);
+  EXPECT_FALSE(card.ImageVisible);
+  EXPECT_EQ(c.Detailed, card.Detail);
+  if (c.Taller)
+    EXPECT_GT(card.FormHeight, 90);
+  else
+    EXPECT_EQ(75, card.FormHeight);
+  if (icon) {
+    ASSERT_TRUE(card.Icon);
+    EXPECT_NE(icon, &*card.Icon) << "the card keeps a copy";
+    EXPECT_EQ(icon->Pixels(), card.Icon->Pixels());
+  }
+  EXPECT_EQ(4000u, TNotifier::AnnounceTime * 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NotifierTextForm,
+    testing::Values(TTextFormCase{"PrivateMode", L"Private", L"", false, 330, false},
+                    TTextFormCase{"UnknownPictureIsNarrow", L"NoSuchPicture", L"", false, 255,
+                                  false},
+                    TTextFormCase{"WithDetail", L"Hello",
+                                  L"Application is running in background. To manage it, use "
+                                  L"the icon in the system tray",
+                                  false, 330, true},
+                    TTextFormCase{"WarningWithoutIcon", nullptr, L"x", true, 255, true}),
+    [](const testing::TestParamInfo<TTextFormCase> &aInfo) {
+      return std::string(aInfo.param.Name);
+    });
+
+struct TAnnounceFailureCase {
+  const char *Name;
+  bool RecoversWithoutPictures;
+  std::wstring Expected;
+};
+
+void PrintTo(const TAnnounceFailureCase &aCase, std::ostream *aOut) {
+  *aOut << aCase.Name;
+}
+
+class NotifierAnnounceFailure : public Notifier,
+                                public testing::WithParamInterface<TAnnounceFailureCase> {};
+
+TEST_P(NotifierAnnounceFailure, AFailingAnalyzerStillAnnouncesThePage) {
+  const TAnnounceFailureCase &c = GetParam();
+  const TClipboardState state =
+      c.RecoversWithoutPictures ? SnapshotFailingWithPictures(TDescription::CreateTextDescription(
+                                      L"Recovered", L"the text", 3, {}, 0xFF113355))
+                                : SnapshotAlwaysFailing();
+  ASSERT_THROW(ClipboardAnalyzers().DescriptionForState(state), std::runtime_error);
+
+  fNotifier->ShowPageAnnounce(8, state);
+  const TCardContent &card = fNotifier->Content();
+  EXPECT_EQ(L"Clipboard page 8", card.Caption);
+  EXPECT_EQ(c.Expected, card.Comment);
+  EXPECT_TRUE(fNotifier->IsHideTimerRunning());
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(255, fNotifier->ClientAreaWidth());
+
+  fNotifier->ShowHistoryPageAnnounce(-1, state);
+  EXPECT_EQ(L"Clipboard history -1", fNotifier->Content().Caption);
+  EXPECT_EQ(c.Expected, fNotifier->Content().Comment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NotifierAnnounceFailure,
+    testing::Values(TAnnounceFailureCase{"UndecodablePicture", true, L"Recovered"},
+                    TAnnounceFailureCase{"NothingDescribable", false, L"Unknown format"}),
+    [](const testing::TestParamInfo<TAnnounceFailureCase> &aInfo) {
+      return std::string(aInfo.param.Name);
+    });
+
+TEST_F(Notifier, APageWithoutFormatsIsEmpty) {
+  fNotifier->SetBackgroundColor(0xFF000000);
+  fNotifier->ShowPageAnnounce(0, TAutoPtr::Make(new TClipboardStateContainer()));
+  EXPECT_EQ(L"Empty", fNotifier->Content().Comment);
+  EXPECT_EQ(0xFF4F8BC1u, fNotifier->BackgroundColor());
+  EXPECT_EQ(330, fNotifier->Content().CardWidth);
+  EXPECT_EQ(75, fNotifier->Content().FormHeight);
+}
+
+} // namespace
