@@ -69,6 +69,9 @@ const TClipboardState &TPageModel::ShownState() const {
 // sequence number tells it apart from a later copy, and from the case where
 // the change never happened because the clipboard could not be opened.
 void TPageModel::PutOnClipboard(const TClipboardState &aState) {
+  // A copy still waiting for a busy clipboard is overwritten by this change,
+  // so its retry must not record our own content as a copy.
+  fRetriesLeft = 0;
   fHistoryIgnoreChange = true;
   fOwnChangeSequence = ::GetClipboardSequenceNumber();
   try {
