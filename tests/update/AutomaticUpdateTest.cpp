@@ -230,6 +230,19 @@ TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftove
   EXPECT_EQ(served, ReadFileBytes(ExePath()));
 }
 
+// Windows lets a running program's file be renamed; the elevated copy
+// relies on that to move itself aside.
+TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableWhileItRuns) {
+  const TBytes served = ReadFileBytes(BuiltProgram(NewProgram));
+  StartServer(L"1.1", served);
+  Harness::TProcess running(ExePath());
+  EXPECT_TRUE(TAutomaticUpdate(Settings()).Update(nullptr));
+  EXPECT_TRUE(running.IsRunning());
+  EXPECT_EQ(served, ReadFileBytes(ExePath()));
+  EXPECT_EQ(fOriginal, ReadFileBytes(ExePath() + L".old"));
+  running.Terminate();
+}
+
 struct TBadBodyCase {
   const char *Name;
   const wchar_t *Mode;

@@ -163,4 +163,23 @@ TEST(HTTPDownloaderStreamSilent, AFailingStreamEndsTheDownloadWithFalse) {
   EXPECT_FALSE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
 }
 
+// The server can take the build's own port, where the real program looks.
+TEST(UpdateServerPort, ServesOnTheProgramsPortWhenAsked) {
+  TServerSetup setup;
+  setup.Version = L"1.0";
+  setup.Port = UpdateServer::ProgramPort();
+  std::unique_ptr<TUpdateServerProcess> started;
+  try {
+    started = std::make_unique<TUpdateServerProcess>(setup);
+  } catch (const std::runtime_error &e) {
+    if (std::string(e.what()).find("exit code 3") == std::string::npos)
+      throw;
+    GTEST_SKIP() << "the program's port is taken by another run on this machine";
+  }
+  TUpdateServerProcess &server = *started;
+  EXPECT_EQ(UpdateServer::ProgramPort(), server.Port());
+  EXPECT_EQ(L"1.0", THTTPDownloader::Download(server.BaseURL() + L"update.php?guid="));
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid="}), server.Requests());
+}
+
 } // namespace

@@ -54,6 +54,20 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
 
 } // namespace
 
+unsigned short ProgramPort() {
+  const std::string url = PAGEKEEP_DEFAULT_UPDATE_URL;
+  for (const char *host : {"http://127.0.0.1", "http://localhost"}) {
+    const std::string prefix = host;
+    if (url.rfind(prefix, 0) != 0)
+      continue;
+    if (url[prefix.size()] == '/')
+      return 80;
+    if (url[prefix.size()] == ':')
+      return static_cast<unsigned short>(std::stoul(url.substr(prefix.size() + 1)));
+  }
+  throw std::runtime_error("the build's update URL is not on loopback: " + url);
+}
+
 std::wstring QuoteArgument(const std::wstring &aArgument) {
   std::wstring result = L"\"";
   size_t backslashes = 0;

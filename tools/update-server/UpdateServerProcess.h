@@ -41,6 +41,11 @@ private:
   unsigned short fPort = 0;
 };
 
+// The port of the build's update URL (the PAGEKEEP_UPDATE_URL option), for
+// tests that run the real program against the server. Throws when that URL
+// is not on loopback.
+unsigned short ProgramPort();
+
 // Quotes one argument so that CommandLineToArgvW gives it back unchanged.
 std::wstring QuoteArgument(const std::wstring &aArgument);
 
