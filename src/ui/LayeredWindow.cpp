@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -11,8 +12,11 @@ constexpr DWORD LayeredStyles =
 void RegisterWindowClass(HINSTANCE aInstance, const wchar_t *aClassName, WNDPROC aProc) {
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof(existing);
-  if (::GetClassInfoExW(aInstance, aClassName, &existing))
+  if (::GetClassInfoExW(aInstance, aClassName, &existing)) {
+    if (existing.lpfnWndProc != aProc)
+      throw std::logic_error("The window class is registered with another window procedure");
     return;
+  }
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = aProc;

@@ -14,9 +14,10 @@ int Px(double aUnits, double aScale) {
 }
 } // namespace
 
-TNotifier::TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook)
+TNotifier::TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook,
+                     const wchar_t *aClassName)
     : fMessageHook(std::move(aMessageHook)),
-      fWindow(aInstance, WindowClassName, WindowCaption,
+      fWindow(aInstance, aClassName, WindowCaption,
               [this](UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
                 return HandleMessage(aMsg, aWParam, aLParam);
               }) {

@@ -33,9 +33,11 @@ public:
   static constexpr TAlphaColor PageFontColor = 0xFFFFFFFF;
   static constexpr TAlphaColor HistoryFontColor = 0xFFEAEAEA;
 
-  // The owner's share of the window's messages (closing, say): messages the
-  // notifier does not handle go to aMessageHook first.
-  explicit TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook = {});
+  // The owner's share of the window's messages (closing, its own timers):
+  // messages the notifier does not handle go to aMessageHook first. The
+  // notifier's own timers on this window use the ids of TTimer.
+  explicit TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook = {},
+                     const wchar_t *aClassName = WindowClassName);
   TNotifier(const TNotifier &) = delete;
   TNotifier &operator=(const TNotifier &) = delete;
   ~TNotifier();
@@ -87,9 +89,10 @@ public:
   bool IsAnimating() const noexcept;
   bool IsHideTimerRunning() const noexcept { return fHideTimerRunning; }
 
-private:
-  enum class TTimer : UINT_PTR { Hide = 1, Frame = 2 };
+  // Far from the small ids an owner sharing the window would pick.
+  enum class TTimer : UINT_PTR { Hide = 0x4E01, Frame = 0x4E02 };
 
+private:
   std::optional<LRESULT> HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void BeginMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
                     const TBitmap *aIcon);

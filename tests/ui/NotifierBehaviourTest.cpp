@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -201,6 +202,34 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TAnnounceFailureCase> &aInfo) {
       return std::string(aInfo.param.Name);
     });
+
+TEST(NotifierWindow, TheOwnerGetsTheMessagesTheNotifierLeaves) {
+  std::vector<UINT> seen;
+  TNotifier notifier(
+      ::GetModuleHandleW(nullptr),
+      [&](UINT aMsg, WPARAM aWParam, LPARAM) -> std::optional<LRESULT> {
+        if (aMsg == WM_APP + 1 || aMsg == WM_TIMER)
+          seen.push_back(aMsg == WM_TIMER ? static_cast<UINT>(aWParam) : aMsg);
+        if (aMsg == WM_APP + 1)
+          return 42;
+        return std::nullopt;
+      },
+      L"PagekeepUiTestOwnedNotifier");
+  wchar_t className[64]{};
+  ::GetClassNameW(notifier.Handle(), className, 64);
+  EXPECT_STREQ(L"PagekeepUiTestOwnedNotifier", className);
+  EXPECT_EQ(42, ::SendMessageW(notifier.Handle(), WM_APP + 1, 0, 0));
+  ASSERT_NE(0u, ::SetTimer(notifier.Handle(), 1, 10, nullptr));
+  notifier.ShowInfo(L"Caption", L"", L"", nullptr, 100);
+  PumpFor(200ms);
+  ::KillTimer(notifier.Handle(), 1);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(WM_APP + 1, seen.front());
+  for (std::size_t i = 1; i < seen.size(); ++i)
+    EXPECT_EQ(1u, seen[i]) << "the notifier's own timers stay with it";
+  EXPECT_THROW(TNotifier(::GetModuleHandleW(nullptr), {}, L"Button"), std::logic_error)
+      << "a class of someone else's";
+}
 
 TEST_F(Notifier, APageWithoutFormatsIsEmpty) {
   fNotifier->SetBackgroundColor(0xFF000000);
