@@ -166,7 +166,7 @@ struct TBadInputCase {
 
 class LoaderRejects : public testing::TestWithParam<TBadInputCase> {};
 
-TEST_P(LoaderRejects, WithTheDesignError) {
+TEST_P(LoaderRejects, WithOneOfTheTwoLoaderErrors) {
   TMemoryStream stream(GetParam().Input);
   try {
     TClipboardStateContainer::LoadFromStream(stream);
