@@ -143,14 +143,20 @@ void TStartupFlow::Stop() {
   ::SetEvent(fStop.Get());
 }
 
+// A thread may start another (a greeting from a handed-over completion
+// step), so this waits until no thread is left.
 void TStartupFlow::Join() {
-  std::vector<std::thread> threads;
-  {
-    std::lock_guard lock(fThreadsLock);
-    threads.swap(fThreads);
+  for (;;) {
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard lock(fThreadsLock);
+      threads.swap(fThreads);
+    }
+    if (threads.empty())
+      return;
+    for (auto &thread : threads)
+      thread.join();
   }
-  for (auto &thread : threads)
-    thread.join();
 }
 
 // A thread of the flow ends quietly when the form goes away under it.

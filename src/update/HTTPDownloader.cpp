@@ -19,6 +19,7 @@ struct TWinHttpCloser {
 using TWinHttpHandle = TUniqueHandle<TNullHandleTraits<HINTERNET, TWinHttpCloser>>;
 
 constexpr int TextTimeoutMs = 1000;
+constexpr DWORD DownloadResponseTimeoutMs = 30000;
 
 struct TRequest {
   TWinHttpHandle Session;
@@ -77,13 +78,13 @@ TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHe
                                              url.PathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
                                              WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
   CheckWin32(static_cast<bool>(request.Request), "WinHttpOpenRequest");
-  // The wait for the reply's head has a time-out of its own (90 s by default).
-  if (aShortTimeouts) {
-    DWORD timeout = TextTimeoutMs;
-    CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
-                                  &timeout, sizeof(timeout)),
-               "WinHttpSetOption (response time-out)");
-  }
+  // The wait for the reply's head has a time-out of its own (90 s on
+  // Windows) that WinHttpSetTimeouts does not shorten under Wine; the
+  // download gets the client's usual 30 s receive time-out there.
+  DWORD responseTimeout = aShortTimeouts ? TextTimeoutMs : DownloadResponseTimeoutMs;
+  CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                                &responseTimeout, sizeof(responseTimeout)),
+             "WinHttpSetOption (response time-out)");
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
   CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable,
                                 sizeof(disable)),

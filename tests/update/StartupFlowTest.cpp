@@ -145,7 +145,9 @@ protected:
       return fElevationAccepted;
     };
     fUpdater = std::make_unique<TAutomaticUpdate>(settings);
-    TStartupFlow flow(fHost, *fUpdater, TInstallationState(ExePath(), fKey.Path()));
+    TStartupFlow flow(fHost, *fUpdater, TInstallationState(ExePath(), fKey.Path(), RunKey()));
+    if (fCompleteWithInstallationSteps)
+      fHost.OnCompleteStartup = [&flow] { flow.RunInstallationSteps(); };
     flow.SetSleep(
         [this](DWORD aMilliseconds) { fHost.Event(L"Sleep|" + std::to_wstring(aMilliseconds)); });
     flow.Start(aCourse);
@@ -155,6 +157,8 @@ protected:
     return fHost.Skeleton();
   }
 
+  std::wstring RunKey() const { return fKey.Path() + L"\\Run"; }
+
   TTemporaryFolder fInstall;
   TTemporaryFolder fServed;
   TTestRegistryKey fKey{CurrentTestName()};
@@ -162,6 +166,7 @@ protected:
   std::unique_ptr<TAutomaticUpdate> fUpdater;
   TFakeHost fHost;
   bool fElevationAccepted = true;
+  bool fCompleteWithInstallationSteps = false;
 };
 
 using StartupCheck = StartupFlowFixture;
@@ -172,6 +177,25 @@ TEST_F(StartupCheck, UpToDateShowsActualThenCompletesAfterOneRequest) {
             Run(TStartupCourse::scCheck));
   ASSERT_EQ(1u, fServer->Requests().size());
   EXPECT_EQ(0u, fServer->Requests()[0].rfind("POST /update.php?guid={", 0));
+}
+
+TEST_F(StartupCheck, FirstStartGreetsAndKeepsTheInstallationState) {
+  StartServer(L"1.0");
+  fCompleteWithInstallationSteps = true;
+  EXPECT_EQ((TEvents{Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup", Welcome,
+                     L"Sleep|10000", Balloon}),
+            Run(TStartupCourse::scCheck));
+  TRegistryKey app = Registry::OpenCurrentUserKey(fKey.Path(), false);
+  ASSERT_TRUE(app);
+  EXPECT_EQ(std::optional<std::wstring>(L"1.0"), Registry::ReadString(app.Get(), L"version"));
+  const auto identifier = Registry::ReadString(app.Get(), L"app.uid");
+  ASSERT_TRUE(identifier);
+  EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=" +
+                                      std::string(identifier->begin(), identifier->end())}),
+            fServer->Requests());
+  TRegistryKey run = Registry::OpenCurrentUserKey(RunKey(), false);
+  ASSERT_TRUE(run);
+  EXPECT_EQ(L"\"" + ExePath() + L"\"", Registry::ReadString(run.Get(), L"Pagekeep"));
 }
 
 TEST_F(StartupCheck, ServerDownCountsAsUpToDate) {
