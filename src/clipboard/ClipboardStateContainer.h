@@ -4,6 +4,8 @@
 #include "clipboard/ClipboardStream.h"
 #include "shared/AutoPtr.h"
 
+#include <cstddef>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +32,24 @@ public:
   // Walks the items as const references.
   class TIterator {
   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TClipboardFormatState;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const TClipboardFormatState *;
+    using reference = const TClipboardFormatState &;
+
+    TIterator() = default;
     explicit TIterator(TItems::const_iterator aPos) : fPos(aPos) {}
     const TClipboardFormatState &operator*() const { return **fPos; }
     const TClipboardFormatState *operator->() const { return fPos->get(); }
     TIterator &operator++() {
       ++fPos;
       return *this;
+    }
+    TIterator operator++(int) {
+      TIterator before = *this;
+      ++fPos;
+      return before;
     }
     friend bool operator==(const TIterator &, const TIterator &) = default;
 
