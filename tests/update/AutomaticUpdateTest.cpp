@@ -99,6 +99,15 @@ protected:
   std::unique_ptr<TUpdateServerProcess> fServer;
 };
 
+TEST(AutomaticUpdateInstance, ThisProgramAsksTheBuildsServerAboutItsOwnFile) {
+  EXPECT_EQ(TAutomaticUpdate::DefaultBaseURL(), AutomaticUpdate.Settings().BaseURL);
+  EXPECT_EQ(L'/', TAutomaticUpdate::DefaultBaseURL().back());
+  EXPECT_EQ(BuiltProgram(L"test_update.exe"), AutomaticUpdate.Settings().ExePath);
+  EXPECT_EQ(BuiltProgram(L"Update\\"), AutomaticUpdate.DownloadFolder());
+  EXPECT_EQ(BuiltProgram(L"test_update.exe.old"), AutomaticUpdate.BackupPath());
+  EXPECT_EQ(L"Software\\Pagekeep", AutomaticUpdate.Settings().RegistryKey);
+}
+
 using AutomaticUpdateIdentifier = AutomaticUpdateFixture;
 
 TEST_F(AutomaticUpdateIdentifier, IsMadeOnceStoredAndReadBackByTheNextInstance) {

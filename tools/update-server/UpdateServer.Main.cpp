@@ -47,6 +47,10 @@ bool StartParentWatch(DWORD aProcessId) {
 
 int wmain(int argc, wchar_t **argv) {
   std::vector<std::wstring> arguments(argv + 1, argv + argc);
+  if (arguments.size() == 1 && (arguments[0] == L"--help" || arguments[0] == L"/?")) {
+    WriteError(UpdateServer::UsageText());
+    return 0;
+  }
   std::wstring error;
   auto options = UpdateServer::ParseOptions(arguments, error);
   if (!options) {
