@@ -1,0 +1,99 @@
+#include "PagekeepDriver.h"
+
+#include <thread>
+
+namespace PagekeepDriver {
+
+namespace {
+constexpr auto QuietWait = 400ms;
+
+void Settle() {
+  WaitUntil([] { return false; }, 250ms);
+}
+} // namespace
+
+TPagekeep::TPagekeep(const std::wstring &aArguments) : fProcess(StartPagekeep(aArguments)) {}
+
+bool TPagekeep::WaitReady() {
+  fTray = WaitForWindow(fProcess.Id(), L"PagekeepTrayWindow", L"");
+  fForm = WaitForWindow(fProcess.Id(), L"", L"Stowage Notifier");
+  fMessageWindow = WaitForWindow(fProcess.Id(), L"ZAVereWindowClass", L"ZAVereWindowCaption");
+  // The tray answers only once the start-up step that made it has ended.
+  if (!fTray || !fForm || !fMessageWindow || !HasItem(tcClose))
+    return false;
+  // Under Wine the start-up capture of page 0 can find the clipboard busy
+  // and run on its retry a little later; a copy made before that would
+  // take its place.
+  Settle();
+  WaitUntil([] { return ::GetOpenClipboardWindow() == nullptr; });
+  return true;
+}
+
+std::wstring TPagekeep::Announcement() const {
+  HWND text = ::FindWindowExW(fForm, nullptr, L"Static", nullptr);
+  wchar_t buffer[256]{};
+  if (text)
+    ::GetWindowTextW(text, buffer, 256);
+  return buffer;
+}
+
+unsigned TPagekeep::AnnouncementNumber() const {
+  const std::wstring text = Announcement();
+  return text.empty() ? 0u : static_cast<unsigned>(std::stoul(text));
+}
+
+std::wstring TPagekeep::WaitForAnnouncement(unsigned aAfter) {
+  if (!WaitUntil([&] { return AnnouncementNumber() > aAfter; }, QuietWait * 5))
+    return L"";
+  const std::wstring text = Announcement();
+  return text.substr(text.find(L' ') + 1);
+}
+
+std::wstring TPagekeep::Press(WORD aKey, bool aWithWin) {
+  const unsigned before = AnnouncementNumber();
+  if (aWithWin)
+    PressKeys({VK_LWIN, VK_MENU, aKey});
+  else
+    PressKeys({VK_MENU, aKey});
+  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, QuietWait))
+    return L"";
+  return WaitForAnnouncement(before);
+}
+
+std::wstring TPagekeep::Command(unsigned aCommandID) {
+  const unsigned before = AnnouncementNumber();
+  ::PostMessageW(fTray, WM_COMMAND, aCommandID, 0);
+  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, QuietWait))
+    return L"";
+  return WaitForAnnouncement(before);
+}
+
+LRESULT TPagekeep::ItemState(unsigned aCommandID) const {
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutW(fTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemState"), aCommandID, 0,
+                        SMTO_NORMAL, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+bool TPagekeep::HasItem(unsigned aCommandID) const {
+  return ItemState(aCommandID) & 1;
+}
+bool TPagekeep::Checked(unsigned aCommandID) const {
+  return ItemState(aCommandID) & 2;
+}
+
+void Copy(const std::wstring &aText) {
+  SetClipboardText(aText);
+  Settle();
+}
+
+void CopyFormats(const std::vector<TClipFormat> &aFormats) {
+  SetClipboard(aFormats);
+  Settle();
+}
+
+std::wstring ClipboardOrNone() {
+  return ClipboardText().value_or(L"<none>");
+}
+
+} // namespace PagekeepDriver

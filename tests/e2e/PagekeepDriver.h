@@ -1,0 +1,73 @@
+#pragma once
+
+// Drives a running Pagekeep.exe through what other programs can see of it:
+// its windows, its tray menu's commands, the announcement it shows, and
+// hotkey presses.
+
+#include "harness/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace PagekeepDriver {
+
+using namespace Harness;
+
+// Tray command ids: top-level position p is p + 1, page n is 200 + n.
+enum TTrayCommand : unsigned {
+  tcPrivateMode = 1,
+  tcPreviousHistory = 4,
+  tcNextHistory = 5,
+  tcPreviousPage = 6,
+  tcNextPage = 7,
+  tcInfo = 8,
+  tcClose = 10
+};
+inline unsigned PageCommand(int aPage) {
+  return 200u + static_cast<unsigned>(aPage);
+}
+
+class TPagekeep {
+public:
+  explicit TPagekeep(const std::wstring &aArguments = L"-updated");
+
+  DWORD Id() const noexcept { return fProcess.Id(); }
+  TProcess &Process() noexcept { return fProcess; }
+  // True once start-up has completed (the tray answers).
+  bool WaitReady();
+  HWND Form() const noexcept { return fForm; }
+  HWND Tray() const noexcept { return fTray; }
+  HWND MessageWindow() const noexcept { return fMessageWindow; }
+
+  // The newest announcement ("<number> <text>") and its number.
+  std::wstring Announcement() const;
+  unsigned AnnouncementNumber() const;
+  // Waits for an announcement after aAfter; returns its text without the
+  // number, or "" when none came.
+  std::wstring WaitForAnnouncement(unsigned aAfter);
+
+  // Presses Alt+Win+aKey (or Alt+aKey) and returns the announcement it led
+  // to, "" when none came within the wait.
+  std::wstring Press(WORD aKey, bool aWithWin = true);
+  // Runs a tray-menu command and returns the announcement it led to.
+  std::wstring Command(unsigned aCommandID);
+  bool Checked(unsigned aCommandID) const;
+  bool HasItem(unsigned aCommandID) const;
+
+private:
+  LRESULT ItemState(unsigned aCommandID) const;
+
+  TProcess fProcess;
+  HWND fForm = nullptr;
+  HWND fTray = nullptr;
+  HWND fMessageWindow = nullptr;
+};
+
+// Copies text from this process and gives the program time to record it.
+void Copy(const std::wstring &aText);
+void CopyFormats(const std::vector<TClipFormat> &aFormats);
+std::wstring ClipboardOrNone();
+
+} // namespace PagekeepDriver
