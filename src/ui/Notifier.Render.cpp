@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 using namespace Gdiplus;
 using CardLayout::TRectF;
@@ -67,6 +68,20 @@ void DrawPicture(Graphics &g, const TBitmap &aBitmap, const TRectF &aArea, doubl
                  "DrawImage");
 }
 
+// Wine's GDI+ draws the CR of a CR LF as a box; a lone LF is a line break
+// for GDI+ on Windows as well, so every line break becomes one.
+std::wstring WithPlainLineBreaks(const std::wstring &aText) {
+  std::wstring text;
+  text.reserve(aText.size());
+  for (std::size_t i = 0; i < aText.size(); ++i) {
+    if (aText[i] != L'\r')
+      text += aText[i];
+    else if (i + 1 >= aText.size() || aText[i + 1] != L'\n')
+      text += L'\n';
+  }
+  return text;
+}
+
 std::unique_ptr<Graphics> MeasuringGraphics(Bitmap &aCanvas) {
   auto g = std::make_unique<Graphics>(&aCanvas);
   GdiPlus::Check(g->GetLastStatus(), "Graphics");
@@ -94,12 +109,13 @@ public:
     auto font = Make(aFontUnits, aScale);
     if (!font || aText.empty())
       return 0;
+    const std::wstring text = WithPlainLineBreaks(aText);
     auto canvas = GdiPlus::NewCanvas(1, 1);
     auto g = MeasuringGraphics(*canvas);
     auto format = TextFormat(aFlags, StringAlignmentNear, StringTrimmingNone);
     const SizeF room(static_cast<REAL>(std::max(1.0, aWidthUnits * aScale)), 1e6f);
     SizeF size;
-    GdiPlus::Check(g->MeasureString(aText.c_str(), static_cast<INT>(aText.size()), font.get(), room,
+    GdiPlus::Check(g->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(), room,
                                     format.get(), &size),
                    "MeasureString");
     return size.Height / aScale;
@@ -174,7 +190,8 @@ GdiPlus::TPremultipliedImage TCardPainter::Paint(const TCardContent &aContent,
                    PixelRectF(r.Comment, aScale), single.get(), &text);
       if (!aContent.ImageVisible) {
         auto wrapped = TextFormat(0, StringAlignmentNear, StringTrimmingNone);
-        g.DrawString(aContent.Detail.c_str(), static_cast<INT>(aContent.Detail.size()), font.get(),
+        const std::wstring detail = WithPlainLineBreaks(aContent.Detail);
+        g.DrawString(detail.c_str(), static_cast<INT>(detail.size()), font.get(),
                      PixelRectF(r.Detail, aScale), wrapped.get(), &text);
       }
     }
