@@ -38,9 +38,13 @@ bool ClipboardHoldsSecret() {
   const HANDLE handle = ::GetClipboardData(history);
   if (!handle || ::GlobalSize(handle) < sizeof(DWORD))
     return false;
-  TGlobalLock lock(handle);
+  // A marker that cannot be read is taken as a refusal: never keep a password.
+  const void *data = ::GlobalLock(handle);
+  if (!data)
+    return true;
   DWORD allowed = 1;
-  std::memcpy(&allowed, lock.Data(), sizeof(allowed));
+  std::memcpy(&allowed, data, sizeof(allowed));
+  ::GlobalUnlock(handle);
   return allowed == 0;
 }
 
