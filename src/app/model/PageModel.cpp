@@ -39,13 +39,14 @@ bool ClipboardHoldsSecret() {
   if (!handle || ::GlobalSize(handle) < sizeof(DWORD))
     return false;
   // A marker that cannot be read is taken as a refusal: never keep a password.
-  const void *data = ::GlobalLock(handle);
-  if (!data)
+  try {
+    TGlobalLock lock(handle);
+    DWORD allowed = 1;
+    std::memcpy(&allowed, lock.Data(), sizeof(allowed));
+    return allowed == 0;
+  } catch (const std::runtime_error &) {
     return true;
-  DWORD allowed = 1;
-  std::memcpy(&allowed, data, sizeof(allowed));
-  ::GlobalUnlock(handle);
-  return allowed == 0;
+  }
 }
 
 } // namespace
