@@ -105,6 +105,43 @@ TEST_F(Notifier, NoTimerMessagesWhileNothingMoves) {
   EXPECT_EQ(0, PumpFor(2000ms)) << "hidden";
 }
 
+// Restores the user's animation setting when it goes.
+class TClientAreaAnimation {
+public:
+  TClientAreaAnimation() {
+    fRead = ::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &fSaved, 0);
+  }
+  ~TClientAreaAnimation() {
+    if (fRead)
+      ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, IntToPtr(fSaved), 0);
+  }
+  bool Set(bool aOn) {
+    BOOL now = !aOn;
+    return fRead &&
+           ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, IntToPtr(aOn ? TRUE : FALSE),
+                                   0) &&
+           ::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &now, 0) && !now == !aOn;
+  }
+
+private:
+  BOOL fSaved = TRUE;
+  bool fRead = false;
+};
+
+TEST_F(Notifier, WithoutClientAreaAnimationsTheCardAppearsAndGoesAtOnce) {
+  TClientAreaAnimation setting;
+  if (!setting.Set(false))
+    GTEST_SKIP() << "the client-area animation setting cannot be changed here";
+  fNotifier->ShowInfo(L"Normal mode", L"", L"", fNotifier->ImageByName(L"Enabled"), 4000);
+  EXPECT_FALSE(fNotifier->IsAnimating());
+  EXPECT_EQ(330, fNotifier->ClientAreaWidth());
+  EXPECT_EQ(1, fNotifier->ClientAreaOpacity());
+  EXPECT_EQ(0, PumpFor(300ms)) << "no frames to draw";
+  fNotifier->HideInfo();
+  EXPECT_FALSE(fNotifier->IsAnimating());
+  EXPECT_EQ(0, fNotifier->ClientAreaWidth());
+}
+
 struct TTextFormCase {
   const char *Name;
   const wchar_t *Picture; // null: no icon
