@@ -104,12 +104,11 @@ void TClipboardFormatState::RestoreGlobalBlock() const {
   TGlobalHandle block(gGlobalAllocator.load()(GMEM_MOVEABLE | GMEM_DDESHARE, fData.size()));
   if (!block)
     return;
-  {
-    void *target = ::GlobalLock(block.Get());
-    if (!target)
-      return;
-    std::memcpy(target, fData.data(), fData.size());
-    ::GlobalUnlock(block.Get());
+  try {
+    TGlobalLock lock(block.Get());
+    std::memcpy(lock.Data(), fData.data(), fData.size());
+  } catch (const std::runtime_error &) {
+    return;
   }
   SetClipboardHandle(fFormat, block);
 }
