@@ -127,3 +127,30 @@ TEST(ActiveApplication, CopyFromOurOwnWindowHasNoSource) {
 }
 
 } // namespace
+
+namespace {
+
+// A GDI-object format carries a handle that is no global memory block; its
+// capture stays empty instead of reading through it.
+TEST(ClipboardFormatState, HandleThatIsNoGlobalBlockIsCapturedEmpty) {
+  const UINT format = CF_GDIOBJFIRST;
+  {
+    TClipboardSession session;
+    ASSERT_TRUE(::EmptyClipboard());
+    TGdiObjectHandle brush(::CreateSolidBrush(RGB(1, 2, 3)));
+    if (::SetClipboardData(format, brush.Get()))
+      brush.Detach();
+  }
+  TClipboardSession session;
+  const HANDLE handle = ::GetClipboardData(format);
+  if (!handle)
+    GTEST_SKIP() << "this system keeps no data for a GDI-object format";
+  if (::GlobalFlags(handle) != GMEM_INVALID_HANDLE)
+    GTEST_SKIP() << "this system reports global-memory flags " << ::GlobalFlags(handle)
+                 << " for a GDI handle, not GMEM_INVALID_HANDLE";
+  const TClipboardFormatState state(static_cast<WORD>(format));
+  EXPECT_EQ(format, state.Format());
+  EXPECT_TRUE(state.Data().empty());
+}
+
+} // namespace
