@@ -32,6 +32,10 @@ TMainForm::~TMainForm() {
   DetachMessageListeners();
   ReleaseShortcuts();
   fTray.reset();
+  // Destroyed here, while the members still exist. The handle is let go
+  // first, so the window's last messages go to the default procedure and a
+  // form that goes without being closed does not end the message loop.
+  fWindow.Reset();
 }
 
 void TMainForm::CreateFormWindow() {
@@ -58,7 +62,7 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, 
     if (self)
       self->fWindow.Detach();
   }
-  if (!self)
+  if (!self || self->fWindow.Get() != aWindow)
     return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
   try {
     return self->HandleMessage(aMsg, aWParam, aLParam);
