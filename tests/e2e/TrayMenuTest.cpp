@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include <shellapi.h>
+
 namespace {
 
 using namespace PagekeepDriver;
@@ -49,6 +51,20 @@ TEST_F(TrayMenuTest, MenuCommandsGiveTheHotkeysResultsAndThePageMarkFollows) {
   EXPECT_EQ(L"History -1", fApp().Command(tcInfo));
   EXPECT_EQ(L"Page 0", fApp().Command(tcNextHistory));
   EXPECT_EQ(L"zero", ClipboardOrNone());
+}
+
+// The shell reports a left click on the icon; which form it takes depends
+// on the version the shell accepted, so both are sent and one counts.
+TEST_F(TrayMenuTest, LeftClickOnTheIconAnnouncesWhatTheClipboardShows) {
+  Copy(L"newer");
+  EXPECT_EQ(L"History -1", fApp().Press(VK_UP));
+  const unsigned before = fApp().AnnouncementNumber();
+  ::PostMessageW(fApp().Tray(), WM_APP + 1, 0, WM_LBUTTONUP);
+  ::PostMessageW(fApp().Tray(), WM_APP + 1, 0, MAKELPARAM(NIN_SELECT, 1));
+  EXPECT_EQ(L"History -1", fApp().WaitForAnnouncement(before));
+  WaitUntil([] { return false; }, 300ms);
+  EXPECT_EQ(before + 1, fApp().AnnouncementNumber()) << "one click, one announcement";
+  EXPECT_EQ(L"before start", ClipboardOrNone());
 }
 
 struct TRoad {
