@@ -224,6 +224,38 @@ void SwitchWithoutChangeDoesNotSwallowTheNextCopy(TModelRig &aRig) {
   EXPECT_EQ(L"next copy", TModelRig::Text(aRig.Model.Page(1)));
 }
 
+// Another program's window in the foreground, so that a capture with source
+// detection names that program.
+class TForegroundProgram {
+public:
+  TForegroundProgram() : fProcess(L"C:\\windows\\notepad.exe") {
+    const HWND window = Harness::WaitForWindow(fProcess.Id(), L"", L"");
+    if (window)
+      ::SetForegroundWindow(window);
+    Harness::WaitUntil([&] { return window && ::GetForegroundWindow() == window; }, 3000ms);
+  }
+
+private:
+  Harness::TProcess fProcess;
+};
+
+void InitialCaptureKeepsHistoryAndLeavesOutTheSource(TModelRig &aRig) {
+  TForegroundProgram source;
+  aRig.Copy(L"A");
+  aRig.Copy(L"B");
+  ASSERT_FALSE(aRig.Model.Page(0)().ActiveApplication().IsEmpty())
+      << "a copy names its source program";
+  const TClipboardState copied = aRig.Model.Page(0);
+  aRig.Model.CaptureInitialClipboard();
+  EXPECT_FALSE(aRig.Model.Page(0) == copied) << "captured anew";
+  EXPECT_EQ(L"B", TModelRig::Text(aRig.Model.Page(0)));
+  EXPECT_TRUE(aRig.Model.Page(0)().ActiveApplication().IsEmpty());
+  EXPECT_EQ((TStrings{L"A"}), aRig.HistoryTexts()) << "the history is left alone";
+  EXPECT_TRUE(aRig.View.Calls.empty()) << "nothing is announced";
+  aRig.Copy(L"C");
+  EXPECT_EQ((TStrings{L"A", L"B"}), aRig.HistoryTexts()) << "copies are recorded as before";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, PageModelBehaviour,
     testing::Values(
@@ -245,7 +277,9 @@ INSTANTIATE_TEST_SUITE_P(
         TBehaviourCase{"SwitchWithoutChangeDoesNotSwallowTheNextCopy",
                        SwitchWithoutChangeDoesNotSwallowTheNextCopy},
         TBehaviourCase{"FailedPageSwitchDoesNotSwallowTheNextCopy",
-                       FailedPageSwitchDoesNotSwallowTheNextCopy}),
+                       FailedPageSwitchDoesNotSwallowTheNextCopy},
+        TBehaviourCase{"InitialCaptureKeepsHistoryAndLeavesOutTheSource",
+                       InitialCaptureKeepsHistoryAndLeavesOutTheSource}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 } // namespace

@@ -152,6 +152,16 @@ void TPageModel::ClipboardChanged() {
     fRetriesLeft = 0;
     return;
   }
+  StartCapture(TCaptureKind::ckCopy);
+}
+
+void TPageModel::CaptureInitialClipboard() {
+  StartCapture(TCaptureKind::ckInitial);
+}
+
+// A newer capture replaces one still waiting for a busy clipboard.
+void TPageModel::StartCapture(TCaptureKind aKind) {
+  fPendingCapture = aKind;
   fRetriesLeft = CaptureRetryLimit;
   RecordClipboard();
 }
@@ -164,8 +174,9 @@ void TPageModel::RetryCapture() {
   RecordClipboard();
 }
 
-// Records the clipboard into the active page. A busy clipboard leaves page
-// and history alone and asks for a retry; secrets are never recorded.
+// Records the clipboard into the active page; a copy moves the page's old
+// content to the history. A busy clipboard leaves page and history alone and
+// asks for a retry; secrets are never recorded.
 void TPageModel::RecordClipboard() {
   if (!Clipboard().TryOpen(ClipboardOpenPatience)) {
     if (--fRetriesLeft > 0)
@@ -180,8 +191,9 @@ void TPageModel::RecordClipboard() {
   if (ClipboardHoldsSecret())
     return;
   TClipboardState &page = fPages[static_cast<std::size_t>(fActivePage)];
-  TClipboardState captured = CaptureClipboardState(true);
-  if (HasFormats(page))
+  const bool copy = fPendingCapture == TCaptureKind::ckCopy;
+  TClipboardState captured = CaptureClipboardState(copy);
+  if (copy && HasFormats(page))
     fHistory.push_back(page);
   page = std::move(captured);
   while (fHistory.size() > static_cast<std::size_t>(HistoryLimit))

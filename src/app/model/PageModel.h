@@ -63,6 +63,10 @@ public:
   void ClipboardChanged();
   // Runs the retry that ScheduleCaptureRetry asked for.
   void RetryCapture();
+  // Start-up: stores what the clipboard holds now in the active page, without
+  // its source program; the history and the view are left alone. A busy
+  // clipboard is retried as a copy is.
+  void CaptureInitialClipboard();
 
   const TClipboardState &Page(int aIndex) const;
   const std::vector<TClipboardState> &History() const noexcept { return fHistory; }
@@ -82,6 +86,8 @@ public:
 
 private:
   void PutOnClipboard(const TClipboardState &aState);
+  enum class TCaptureKind { ckCopy, ckInitial };
+  void StartCapture(TCaptureKind aKind);
   void RecordClipboard();
   void ShowActivePage();
 
@@ -97,4 +103,5 @@ private:
   DWORD fOwnChangeSequence = 0;
   DWORD fLastHandledSequence = 0;
   int fRetriesLeft = 0;
+  TCaptureKind fPendingCapture = TCaptureKind::ckCopy;
 };
