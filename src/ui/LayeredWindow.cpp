@@ -31,7 +31,7 @@ void RegisterWindowClass(HINSTANCE aInstance, const wchar_t *aClassName, WNDPROC
 TLayeredWindow::TLayeredWindow(HINSTANCE aInstance, const wchar_t *aClassName,
                                const wchar_t *aCaption, THandler aHandler)
     : fInstance(aInstance), fClassName(aClassName), fHandler(std::move(aHandler)) {
-  RegisterWindowClass(fInstance, fClassName, &TLayeredWindow::WindowProc);
+  RegisterWindowClass(fInstance, fClassName, &TWindowBinding<TLayeredWindow>::WindowProc);
   const HWND window = ::CreateWindowExW(LayeredStyles, fClassName, aCaption, WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, fInstance, this);
   CheckWin32(window != nullptr, "CreateWindowExW");
@@ -100,31 +100,6 @@ void TLayeredWindow::StartTimer(UINT_PTR aId, UINT aMilliseconds) {
 void TLayeredWindow::StopTimer(UINT_PTR aId) {
   // Fails only when the timer is not running, which is what we want.
   ::KillTimer(fWindow.Get(), aId);
-}
-
-LRESULT CALLBACK TLayeredWindow::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
-                                            LPARAM aLParam) {
-  if (aMsg == WM_NCCREATE) {
-    auto *create = reinterpret_cast<CREATESTRUCTW *>(aLParam);
-    auto *self = static_cast<TLayeredWindow *>(create->lpCreateParams);
-    self->fWindow.Reset(aWindow);
-    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto *self = reinterpret_cast<TLayeredWindow *>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
-  if (aMsg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, 0);
-    if (self)
-      self->fWindow.Detach();
-  }
-  if (!self)
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  // An exception must not unwind through the system's frames that called
-  // us; a message whose handling failed gets the default handling instead.
-  try {
-    return self->HandleMessage(aMsg, aWParam, aLParam);
-  } catch (const std::exception &) {
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  }
 }
 
 LRESULT TLayeredWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {

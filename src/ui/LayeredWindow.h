@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Handles.h"
+#include "shared/WindowBinding.h"
 #include "ui/GdiPlus.h"
 
 #include <functional>
@@ -34,7 +35,7 @@ public:
   void StopTimer(UINT_PTR aId);
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  friend struct TWindowBinding<TLayeredWindow>;
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void EnsureSurface(int aWidth, int aHeight);
 

@@ -41,7 +41,7 @@ TTrayIcon::TTrayIcon(std::wstring aHint) : fHint(std::move(aHint)), fIcon(LoadTr
   fTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
   fItemStateMessage = ::RegisterWindowMessageW(ItemStateMessageName);
   CheckWin32(fTaskbarCreated != 0 && fItemStateMessage != 0, "RegisterWindowMessageW");
-  RegisterTrayWindowClass(&TTrayIcon::WindowProc);
+  RegisterTrayWindowClass(&TWindowBinding<TTrayIcon>::WindowProc);
   // Top-level (not message-only) so that the shell's broadcast reaches it;
   // never shown.
   const HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, WindowClassName, fHint.c_str(), WS_POPUP,
@@ -55,24 +55,6 @@ TTrayIcon::TTrayIcon(std::wstring aHint) : fHint(std::move(aHint)), fIcon(LoadTr
 TTrayIcon::~TTrayIcon() {
   SetVisible(false);
   fWindow.Reset();
-}
-
-LRESULT CALLBACK TTrayIcon::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
-  if (aMsg == WM_NCCREATE) {
-    auto *create = reinterpret_cast<CREATESTRUCTW *>(aLParam);
-    auto *tray = static_cast<TTrayIcon *>(create->lpCreateParams);
-    tray->fWindow.Reset(aWindow);
-    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(tray));
-  }
-  auto *self = reinterpret_cast<TTrayIcon *>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
-  if (aMsg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, 0);
-    if (self)
-      self->fWindow.Detach();
-  }
-  if (!self)
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  return self->HandleMessage(aMsg, aWParam, aLParam);
 }
 
 LRESULT TTrayIcon::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {

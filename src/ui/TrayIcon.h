@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Handles.h"
+#include "shared/WindowBinding.h"
 #include "ui/TrayMenu.h"
 
 #include <functional>
@@ -51,7 +52,7 @@ public:
   HWND Handle() const noexcept { return fWindow.Get(); }
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  friend struct TWindowBinding<TTrayIcon>;
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void HandleIconEvent(WPARAM aWParam, LPARAM aLParam);
   void Click();
