@@ -22,7 +22,6 @@ TNotifier::TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook,
                 return HandleMessage(aMsg, aWParam, aLParam);
               }) {
   Redraw();
-  fWindow.ShowNoActivate();
 }
 
 TNotifier::~TNotifier() = default;
@@ -219,6 +218,22 @@ void TNotifier::Redraw() {
       ComposeFrame(visible ? *fCard : empty, visible ? clientWidth : 0,
                    Px(CardLayout::FormWidth, scale), Px(fContent.FormHeight, scale));
   fWindow.Present(frame, POINT{0, Px(CardLayout::FormTop, scale)}, opacity);
+  SetWindowShown(visible);
+}
+
+// Hidden, the window can neither cover nor catch anything and costs the
+// system nothing. Shown, it goes to the top of the topmost windows without
+// being activated: the user's program keeps the focus.
+void TNotifier::SetWindowShown(bool aShown) {
+  const HWND window = fWindow.Handle();
+  if ((::IsWindowVisible(window) != FALSE) == aShown)
+    return;
+  if (aShown)
+    CheckWin32(::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW),
+               "SetWindowPos");
+  else
+    ::ShowWindow(window, SW_HIDE);
 }
 
 double TNotifier::MaximumFormHeight() const {

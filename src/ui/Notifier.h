@@ -17,9 +17,9 @@
 // The notifier: a card that slides in at the top left corner of the screen
 // to announce a page, a history entry, a mode change or an update message,
 // and slides out when its time is up. It owns the window "Stowage Notifier",
-// which stays shown for the whole run and is invisible between messages
-// (its client area is then zero wide and fully transparent). All operations
-// belong to the thread that created it.
+// which is shown only while a card is on the screen: between messages its
+// client area is zero wide and fully transparent, and the window is hidden.
+// All operations belong to the thread that created it.
 class TNotifier {
 public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepNotifier";
@@ -104,6 +104,7 @@ private:
   void OnFrame();
   void ContentChanged();
   void Redraw();
+  void SetWindowShown(bool aShown);
   double MaximumFormHeight() const;
   TAuto<TDescription> Describe(const TClipboardState &aState) const;
 

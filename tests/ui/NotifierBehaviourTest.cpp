@@ -105,6 +105,23 @@ TEST_F(Notifier, NoTimerMessagesWhileNothingMoves) {
   EXPECT_EQ(0, PumpFor(2000ms)) << "hidden";
 }
 
+TEST_F(Notifier, TheWindowIsShownOnlyWhileACardIsOnTheScreen) {
+  const HWND window = fNotifier->Handle();
+  EXPECT_FALSE(::IsWindowVisible(window)) << "nothing to show yet";
+  fNotifier->HideInfo();
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_FALSE(::IsWindowVisible(window)) << "hiding nothing shows nothing";
+
+  fNotifier->ShowInfo(L"Pagekeep", L"shown", L"", nullptr, 300);
+  ASSERT_TRUE(PumpUntil([&] { return fNotifier->ClientAreaWidth() > 0; }));
+  EXPECT_TRUE(::IsWindowVisible(window)) << "sliding in";
+  EXPECT_TRUE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  ASSERT_TRUE(PumpUntil([&] { return !fNotifier->IsHideTimerRunning(); }));
+  EXPECT_TRUE(::IsWindowVisible(window)) << "sliding out";
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_FALSE(::IsWindowVisible(window)) << "the slide-out has ended";
+}
+
 // Restores the user's animation setting when it goes.
 class TClientAreaAnimation {
 public:
