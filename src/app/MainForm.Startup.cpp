@@ -2,9 +2,51 @@
 
 #include "clipboard/ClipboardStateContainer.h"
 
+// What the start-up flow sees of the form. A helper of its own rather than a
+// base of the form: the form's CompleteStartup raises its errors, while the
+// flow's must not (a failed start is shown and closes the program), and the
+// form's ShowInfo is the pages model's.
+class TMainForm::TFormStartupHost : public TStartupHost {
+public:
+  explicit TFormStartupHost(TMainForm &aForm) : fForm(aForm) {}
+
+  void HandOver(const std::function<void()> &aStep) override {
+    try {
+      fForm.fHandOver.Run(aStep);
+    } catch (const EHandOverCancelled &) {
+      throw EStartupCancelled();
+    }
+  }
+  // Until the notifier card shows them, the messages go to the form's
+  // announcements; their caption is always the program's name, so the
+  // short description is what tells them apart.
+  void ShowInfo(const TStartupMessage &aMessage) override {
+    fForm.Announce(aMessage.ShortDescription);
+  }
+  void ChangeInfo(const std::wstring &, const std::wstring &aShortDescription,
+                  const std::wstring &) override {
+    fForm.Announce(aShortDescription);
+  }
+  void SetInfoComment(const std::wstring &aText) override { fForm.Announce(aText); }
+  void HideInfo() override {}
+  void CompleteStartup() override { fForm.CompleteStartupOrClose(); }
+  void ShowTrayBalloon(const std::wstring &aTitle, const std::wstring &aText,
+                       std::uint32_t aTimeout) override {
+    if (fForm.fTray)
+      fForm.fTray->ShowBalloon(aTitle, aText, aTimeout);
+  }
+
+private:
+  TMainForm &fForm;
+};
+
 // First half of start-up: the model in memory, no taskbar button, and the
 // start-up thread that hands the second half over to this thread.
 void TMainForm::FormCreate() {
+  fStartupHost = std::make_unique<TFormStartupHost>(*this);
+  fStartupFlow = std::make_unique<TStartupFlow>(
+      *fStartupHost, AutomaticUpdate,
+      TInstallationState(AutomaticUpdate.Settings().ExePath, fOptions.AppKey, fOptions.RunKey));
   InitializeState();
   fModel.CreatePages();
   HideFromTaskbar();
@@ -25,7 +67,7 @@ void TMainForm::HideFromTaskbar() {
 
 void TMainForm::StartStartupThread() {
   if (fOptions.StartStartupThread)
-    fStartupThread = std::thread([this] { RunStartupThread(*this, fHandOver); });
+    fStartupFlow->Start(fOptions.Course.value_or(StartupCourseFor(ProgramArguments())));
 }
 
 // The mutex is held, never waited on, until the form (and with it the
@@ -50,7 +92,7 @@ void TMainForm::CompleteStartup() {
   RegisterShortcuts();
   RegisterClipboardListener();
   RegisterTerminationHandler();
-  // Autorun and the greetings come with the update flow.
+  fStartupFlow->RunInstallationSteps();
   // Page 0 takes what the clipboard holds now; the page is empty, so
   // nothing goes to the history and nothing is announced.
   fModel.ClipboardChanged();

@@ -24,9 +24,13 @@ TMainForm::TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions)
 }
 
 TMainForm::~TMainForm() {
+  // Cancelled first: a start-up or greeting thread waiting in a hand-over
+  // is released and ends instead of waiting for ever.
   fHandOver.Cancel();
-  if (fStartupThread.joinable())
-    fStartupThread.join();
+  if (fStartupFlow) {
+    fStartupFlow->Stop();
+    fStartupFlow->Join();
+  }
   ::KillTimer(fWindow.Get(), static_cast<UINT_PTR>(TTimerID::CaptureRetry));
   UnregisterClipboardListener();
   DetachMessageListeners();

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "app/MainThread.h"
+#include "app/StartupFlow.h"
 #include "app/model/PageModel.h"
 #include "hotkey/GlobalHotkey.Core.h"
 #include "shared/Handles.h"
 #include "ui/TrayIcon.h"
 
 #include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 // What a form needs to know about its environment; tests change it.
@@ -18,6 +19,12 @@ struct TMainFormOptions {
   // Whether the start-up thread runs; without it the caller runs
   // CompleteStartup itself.
   bool StartStartupThread = true;
+  // The start-up thread's course; empty: decided by the command line.
+  std::optional<TStartupCourse> Course;
+  // Where the installation state ("version") and the autorun entry live,
+  // under HKEY_CURRENT_USER.
+  std::wstring AppKey = TInstallationState::AppKey;
+  std::wstring RunKey = TInstallationState::RunKey;
 };
 
 // The program's controller and the notifier's window ("Stowage Notifier").
@@ -81,6 +88,7 @@ private:
   void DetachMessageListeners();
   void FormCloseQuery();
   void StartStartupThread();
+  class TFormStartupHost;
 
   // Tray
   void CreateTrayIcon();
@@ -112,7 +120,6 @@ private:
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
   TKernelHandle fInstanceMutex;
   TMainThreadHandOver fHandOver;
-  std::thread fStartupThread;
   bool fStartupCompleted = false;
   bool fClipboardListenerAttached = false;
   bool fClipboardFormatListening = false;
@@ -120,11 +127,11 @@ private:
   HWND fAnnouncement = nullptr;
   unsigned fAnnouncementCount = 0;
   std::wstring fLastAnnouncement;
+  // Last: its threads hand steps over to the members above, so it goes
+  // first (after the destructor has cancelled the hand-overs).
+  std::unique_ptr<TStartupHost> fStartupHost;
+  std::unique_ptr<TStartupFlow> fStartupFlow;
 };
 
 // Runs the message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
-
-// The start-up thread's work: whatever it decides first, it ends by handing
-// CompleteStartup to the main thread through aHandOver and waiting for it.
-void RunStartupThread(TMainForm &aForm, TMainThreadHandOver &aHandOver);

@@ -103,9 +103,9 @@ std::wstring WithoutTrailingSeparator(std::wstring aPath) {
   return aPath;
 }
 
-class TFileStream : public TStream {
+class TDownloadFileStream : public TDownloadStream {
 public:
-  explicit TFileStream(HANDLE aFile) : fFile(aFile) {}
+  explicit TDownloadFileStream(HANDLE aFile) : fFile(aFile) {}
   void Write(const void *aData, std::size_t aCount) override {
     DWORD written = 0;
     CheckWin32(::WriteFile(fFile, aData, static_cast<DWORD>(aCount), &written, nullptr) &&
@@ -206,7 +206,7 @@ bool TAutomaticUpdate::DownloadAndReplace(const TProgressEvent &aCallback) {
       RemoveLeftovers();
       throw std::runtime_error(LastErrorText("CreateFileW (update file)", error));
     }
-    TFileStream stream(file.Get());
+    TDownloadFileStream stream(file.Get());
     downloaded = THTTPDownloader::Download(fSettings.BaseURL + L"update.data", stream, aCallback);
   }
   // An error page served with 200 or a body cut short must never replace

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-void TMemoryStream::Write(const void *aData, std::size_t aCount) {
+void TDownloadMemoryStream::Write(const void *aData, std::size_t aCount) {
   const auto *bytes = static_cast<const std::uint8_t *>(aData);
   fBytes.insert(fBytes.end(), bytes, bytes + aCount);
 }

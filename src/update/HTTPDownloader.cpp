@@ -215,7 +215,7 @@ std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
   }
 }
 
-bool THTTPDownloader::Download(const std::wstring &aURL, TStream &aTargetStream,
+bool THTTPDownloader::Download(const std::wstring &aURL, TDownloadStream &aTargetStream,
                                const TProgressEvent &aProgressEvent) {
   THTTPDownloader downloader(aURL, aProgressEvent);
   return downloader.InternalDownload(aURL, aTargetStream);
@@ -225,7 +225,7 @@ THTTPDownloader::THTTPDownloader(const std::wstring &aURL, const TProgressEvent 
     : fProgress(aURL, aProgressEvent) {}
 
 // The client's default time-outs apply here: the download may be large.
-bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TStream &aTargetStream) {
+bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream) {
   try {
     TRequest request = Send(aURL, L"GET", nullptr, false);
     CheckSuccessStatus(request.Request.Get());

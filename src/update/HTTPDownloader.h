@@ -12,13 +12,13 @@ using TProgressEvent =
     std::function<void(const std::wstring &aURL, std::uint8_t aPercent, std::uint8_t aMax)>;
 
 // Where a download writes its body, as it arrives. Write throws on failure.
-class TStream {
+class TDownloadStream {
 public:
-  virtual ~TStream() = default;
+  virtual ~TDownloadStream() = default;
   virtual void Write(const void *aData, std::size_t aCount) = 0;
 };
 
-class TMemoryStream : public TStream {
+class TDownloadMemoryStream : public TDownloadStream {
 public:
   void Write(const void *aData, std::size_t aCount) override;
   const std::vector<std::uint8_t> &Bytes() const noexcept { return fBytes; }
@@ -61,12 +61,12 @@ public:
   // GET whose body is written into aTargetStream as it arrives. False on any
   // failure, including a body shorter than its announced length; the stream
   // then keeps what had arrived.
-  static bool Download(const std::wstring &aURL, TStream &aTargetStream,
+  static bool Download(const std::wstring &aURL, TDownloadStream &aTargetStream,
                        const TProgressEvent &aProgressEvent);
 
 private:
   THTTPDownloader(const std::wstring &aURL, const TProgressEvent &aProgressEvent);
-  bool InternalDownload(const std::wstring &aURL, TStream &aTargetStream);
+  bool InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream);
 
   THTTPWorkProgress fProgress;
 };

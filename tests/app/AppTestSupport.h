@@ -2,6 +2,7 @@
 
 #include "app/MainForm.h"
 #include "harness/Harness.h"
+#include "update/AutomaticUpdate.Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -17,16 +18,35 @@ inline void PumpPending() {
   Harness::WaitUntil([] { return false; }, 60ms);
 }
 
+// Where a form of the tests keeps its installation state and autorun entry.
+inline const std::wstring TestAppKey = L"Software\\PagekeepTests\\App";
+inline const std::wstring TestRunKey = TestAppKey + L"\\Run";
+
+// Options for a form of a test's own: its own mutex, no update check, and an
+// installation state of its own, fresh or (aGreeted) one that has run this
+// version before, so that no greeting comes.
+inline TMainFormOptions TestFormOptions(const std::wstring &aName, bool aGreeted = true) {
+  TMainFormOptions options;
+  options.MutexName = L"PagekeepTest." + aName + L"." + std::to_wstring(::GetCurrentProcessId());
+  options.Course = TStartupCourse::scNone;
+  options.AppKey = TestAppKey;
+  options.RunKey = TestRunKey;
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, TestAppKey.c_str());
+  if (aGreeted) {
+    TRegistryKey key = Registry::OpenCurrentUserKey(TestAppKey, true);
+    Registry::WriteString(key.Get(), L"version", TAutomaticUpdate::OwnVersion);
+  }
+  return options;
+}
+
 // A started main form inside the test process: its own mutex name, the
 // start-up thread's hand-over completed.
 class TStartedForm : public ::testing::Test {
 protected:
   void SetUp() override {
     static int count = 0;
-    TMainFormOptions options;
-    options.MutexName = L"PagekeepTest." + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                        std::to_wstring(++count);
-    fForm = std::make_unique<TMainForm>(::GetModuleHandleW(nullptr), options);
+    fForm = std::make_unique<TMainForm>(::GetModuleHandleW(nullptr),
+                                        TestFormOptions(std::to_wstring(++count)));
     ASSERT_TRUE(Harness::WaitUntil([&] { return fForm->StartupCompleted(); }))
         << "the start-up hand-over did not run";
     PumpPending();
@@ -34,6 +54,7 @@ protected:
   void TearDown() override {
     fForm.reset();
     PumpPending();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, TestAppKey.c_str());
   }
 
   // Runs hotkey number aIndex (0-based registration order) as a press does.

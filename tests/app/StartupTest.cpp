@@ -102,9 +102,7 @@ TEST_F(StartupTest, TrayMenuHasTheCommandsInOrderWithPageZeroMarked) {
 }
 
 TEST(StartupHandOver, CompleteStartupRunsOnTheMainThreadAfterTheFormExists) {
-  TMainFormOptions options;
-  options.MutexName = L"PagekeepTest.HandOver." + std::to_wstring(::GetCurrentProcessId());
-  TMainForm form(::GetModuleHandleW(nullptr), options);
+  TMainForm form(::GetModuleHandleW(nullptr), AppTest::TestFormOptions(L"HandOver"));
   EXPECT_FALSE(form.StartupCompleted()) << "FormCreate does not wait for the thread";
   EXPECT_EQ(nullptr, form.Tray());
   ASSERT_TRUE(Harness::WaitUntil([&] { return form.StartupCompleted(); }));
@@ -113,9 +111,8 @@ TEST(StartupHandOver, CompleteStartupRunsOnTheMainThreadAfterTheFormExists) {
 }
 
 TEST(StartupHandOver, AFormClosedBeforeTheHandOverReleasesItsThread) {
-  TMainFormOptions options;
-  options.MutexName = L"PagekeepTest.Early." + std::to_wstring(::GetCurrentProcessId());
-  auto form = std::make_unique<TMainForm>(::GetModuleHandleW(nullptr), options);
+  auto form =
+      std::make_unique<TMainForm>(::GetModuleHandleW(nullptr), AppTest::TestFormOptions(L"Early"));
   form.reset(); // no message was pumped: the hand-over is still waiting
   AppTest::PumpPending();
   SUCCEED() << "the destructor returned";

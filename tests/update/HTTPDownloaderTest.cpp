@@ -62,7 +62,7 @@ class HTTPDownloaderFailure : public testing::TestWithParam<TFailureCase> {};
 TEST_P(HTTPDownloaderFailure, TextIsEmptyStreamIsFalseAndNothingIsFollowed) {
   TUpdateServerProcess server(ServingProgram(GetParam().Mode));
   EXPECT_EQ(L"", THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x"));
-  TMemoryStream stream;
+  TDownloadMemoryStream stream;
   EXPECT_FALSE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
   // A redirect is answered, never followed: the server sees only our two requests.
   EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=x", "GET /update.data"}),
@@ -81,7 +81,7 @@ TEST(HTTPDownloaderTimeouts, ClosedPortGivesEmptyTextAndFalse) {
     url = server.BaseURL();
   }
   EXPECT_EQ(L"", THTTPDownloader::Download(url + L"update.php?guid=x"));
-  TMemoryStream stream;
+  TDownloadMemoryStream stream;
   EXPECT_FALSE(THTTPDownloader::Download(url + L"update.data", stream, nullptr));
 }
 
@@ -110,7 +110,7 @@ TEST_P(HTTPDownloaderStream, WritesTheBodyAsItArrivesAndReportsProgress) {
       UpdateTest::ReadFileBytes(UpdateTest::BuiltProgram(ServedProgram));
   const std::wstring url = server.BaseURL() + L"update.data";
   std::vector<int> percents;
-  TMemoryStream stream;
+  TDownloadMemoryStream stream;
   stream.Write("kept", 4); // the download appends at the stream's position
   bool completed = THTTPDownloader::Download(
       url, stream, [&](const std::wstring &aURL, std::uint8_t aPercent, std::uint8_t aMax) {
@@ -150,13 +150,13 @@ INSTANTIATE_TEST_SUITE_P(Modes, HTTPDownloaderStream,
 
 TEST(HTTPDownloaderStreamSilent, RunsWithoutCallback) {
   TUpdateServerProcess server(ServingProgram(L"normal"));
-  TMemoryStream stream;
+  TDownloadMemoryStream stream;
   EXPECT_TRUE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
   EXPECT_EQ(UpdateTest::ReadFileBytes(UpdateTest::BuiltProgram(ServedProgram)), stream.Bytes());
 }
 
 TEST(HTTPDownloaderStreamSilent, AFailingStreamEndsTheDownloadWithFalse) {
-  struct TFullDisk : TStream {
+  struct TFullDisk : TDownloadStream {
     void Write(const void *, std::size_t) override { throw std::runtime_error("disk full"); }
   } stream;
   TUpdateServerProcess server(ServingProgram(L"normal"));
