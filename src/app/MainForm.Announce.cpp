@@ -1,11 +1,26 @@
 #include "app/MainForm.h"
 
-// Until the notifier card shows them, announcements go to a hidden child
-// window's text, numbered so that repeats can be told apart; other
-// processes read it with GetWindowTextW.
-void TMainForm::CreateAnnouncementPlaceholder() {
-  fAnnouncement = ::CreateWindowExW(0, AnnouncementClassName, L"", WS_CHILD, 0, 0, 0, 0,
-                                    fWindow.Get(), nullptr, fInstance, nullptr);
+#include <exception>
+
+namespace {
+
+// An announcement only tells the user what a command did; a failure in
+// drawing it must neither undo nor fail that command, nor stop later ones.
+template <class TShow> void ShowOnCard(TShow aShow) {
+  try {
+    aShow();
+  } catch (const std::exception &) {
+  }
+}
+
+} // namespace
+
+// Every announcement is also written, numbered so that repeats can be told
+// apart, to a hidden child window of the card; other processes read it with
+// GetWindowTextW.
+void TMainForm::CreateAnnouncementRecord() {
+  fAnnouncement = ::CreateWindowExW(0, AnnouncementClassName, L"", WS_CHILD, 0, 0, 0, 0, Handle(),
+                                    nullptr, fInstance, nullptr);
   CheckWin32(fAnnouncement != nullptr, "CreateWindowExW");
 }
 
@@ -14,15 +29,66 @@ void TMainForm::Announce(const std::wstring &aText) {
   ::SetWindowTextW(fAnnouncement, fLastAnnouncement.c_str());
 }
 
+const TClipboardState &TMainForm::HistoryEntry(int aActiveHistoryPage) const {
+  static const TClipboardState none;
+  const auto &history = fModel.History();
+  if (aActiveHistoryPage >= 0)
+    return none;
+  const auto back = static_cast<std::size_t>(-aActiveHistoryPage);
+  if (back > history.size())
+    return none;
+  return history[history.size() - back];
+}
+
 void TMainForm::ShowPageAnnounce() {
-  Announce(L"Page " + std::to_wstring(fModel.ActivePage()));
+  const int page = fModel.ActivePage();
+  Announce(L"Page " + std::to_wstring(page));
+  ShowOnCard([&] { fNotifier->ShowPageAnnounce(page, fModel.Page(page)); });
 }
 
 void TMainForm::ShowHistoryPageAnnounce() {
-  Announce(L"History " + std::to_wstring(fModel.ActiveHistoryPage()));
+  const int entry = fModel.ActiveHistoryPage();
+  Announce(L"History " + std::to_wstring(entry));
+  ShowOnCard([&] { fNotifier->ShowHistoryPageAnnounce(entry, HistoryEntry(entry)); });
 }
 
-void TMainForm::ShowInfo(const std::wstring &aCaption, const std::wstring &, const std::wstring &,
-                         const std::wstring &, std::uint32_t, int) {
+void TMainForm::ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                         const std::wstring &aDetailedDescription, const std::wstring &aPictureName,
+                         std::uint32_t aBackgroundColor, int aDisplayTime) {
   Announce(aCaption);
+  ShowOnCard([&] {
+    fNotifier->SetBackgroundColor(aBackgroundColor);
+    fNotifier->ShowInfo(aCaption, aShortDescription, aDetailedDescription,
+                        fNotifier->ImageByName(aPictureName),
+                        static_cast<std::uint32_t>(aDisplayTime));
+  });
+}
+
+void TMainForm::ShowStartupMessage(const std::wstring &aCaption,
+                                   const std::wstring &aShortDescription,
+                                   const std::wstring &aDetailedDescription,
+                                   const std::wstring &aPictureName, std::uint32_t aTime) {
+  Announce(aShortDescription);
+  ShowOnCard([&] {
+    fNotifier->ShowInfo(aCaption, aShortDescription, aDetailedDescription,
+                        fNotifier->ImageByName(aPictureName), aTime);
+  });
+}
+
+void TMainForm::ChangeStartupMessage(const std::wstring &aCaption,
+                                     const std::wstring &aShortDescription,
+                                     const std::wstring &aPictureName) {
+  Announce(aShortDescription);
+  ShowOnCard([&] {
+    fNotifier->ChangeInfo(aCaption, aShortDescription, fNotifier->ImageByName(aPictureName));
+  });
+}
+
+void TMainForm::SetStartupMessageComment(const std::wstring &aText) {
+  Announce(aText);
+  ShowOnCard([&] { fNotifier->SetCommentText(aText); });
+}
+
+void TMainForm::HideStartupMessage() {
+  ShowOnCard([&] { fNotifier->HideInfo(); });
 }

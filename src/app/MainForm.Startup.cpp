@@ -17,18 +17,19 @@ public:
       throw EStartupCancelled();
     }
   }
-  // Until the notifier card shows them, the messages go to the form's
+  // The messages go to the notifier card and to the form's record of
   // announcements; their caption is always the program's name, so the
-  // short description is what tells them apart.
+  // record keeps the short description, which tells them apart.
   void ShowInfo(const TStartupMessage &aMessage) override {
-    fForm.Announce(aMessage.ShortDescription);
+    fForm.ShowStartupMessage(aMessage.Caption, aMessage.ShortDescription,
+                             aMessage.DetailedDescription, aMessage.ImageName, aMessage.Time);
   }
-  void ChangeInfo(const std::wstring &, const std::wstring &aShortDescription,
-                  const std::wstring &) override {
-    fForm.Announce(aShortDescription);
+  void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                  const std::wstring &aImageName) override {
+    fForm.ChangeStartupMessage(aCaption, aShortDescription, aImageName);
   }
-  void SetInfoComment(const std::wstring &aText) override { fForm.Announce(aText); }
-  void HideInfo() override {}
+  void SetInfoComment(const std::wstring &aText) override { fForm.SetStartupMessageComment(aText); }
+  void HideInfo() override { fForm.HideStartupMessage(); }
   void CompleteStartup() override { fForm.CompleteStartupOrClose(); }
   void ShowTrayBalloon(const std::wstring &aTitle, const std::wstring &aText,
                        std::uint32_t aTimeout) override {
@@ -53,16 +54,17 @@ void TMainForm::FormCreate() {
   StartStartupThread();
 }
 
-// The model starts in normal mode with an empty history on page 0 by its own
-// construction; the form only makes sure that no card is showing.
+// The model starts in normal mode with an empty history on page 0, and the
+// notifier with no card (zero width, transparent, its window hidden), each
+// by its own construction; the form only makes sure that no card is showing.
 void TMainForm::InitializeState() {
-  ::ShowWindow(fWindow.Get(), SW_HIDE);
+  ::ShowWindow(Handle(), SW_HIDE);
 }
 
 void TMainForm::HideFromTaskbar() {
-  ::ShowWindow(fWindow.Get(), SW_HIDE);
-  const LONG_PTR style = ::GetWindowLongPtrW(fWindow.Get(), GWL_EXSTYLE);
-  ::SetWindowLongPtrW(fWindow.Get(), GWL_EXSTYLE, (style & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
+  ::ShowWindow(Handle(), SW_HIDE);
+  const LONG_PTR style = ::GetWindowLongPtrW(Handle(), GWL_EXSTYLE);
+  ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE, (style & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
 }
 
 void TMainForm::StartStartupThread() {
@@ -93,9 +95,9 @@ void TMainForm::CompleteStartup() {
   RegisterClipboardListener();
   RegisterTerminationHandler();
   fStartupFlow->RunInstallationSteps();
-  // Page 0 takes what the clipboard holds now; the page is empty, so
+  // Page 0 takes what the clipboard holds now, without its source program;
   // nothing goes to the history and nothing is announced.
-  fModel.ClipboardChanged();
+  fModel.CaptureInitialClipboard();
 }
 
 void TMainForm::CompleteStartupOrClose() {

@@ -5,6 +5,7 @@
 #include "app/model/PageModel.h"
 #include "hotkey/GlobalHotkey.Core.h"
 #include "shared/Handles.h"
+#include "ui/Notifier.h"
 #include "ui/TrayIcon.h"
 
 #include <memory>
@@ -28,8 +29,9 @@ struct TMainFormOptions {
 };
 
 // The program's controller and the notifier's window ("Stowage Notifier").
-// It owns the pages model, the tray icon and the hotkeys. Hidden until the
-// notifier shows a card; it never takes the keyboard focus. Main thread only.
+// It owns the notifier card, the pages model, the tray icon and the hotkeys.
+// The window is the card's: hidden until a card shows, and it never takes
+// the keyboard focus. Main thread only.
 class TMainForm : public TPageModelView {
 public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepMainForm";
@@ -42,7 +44,9 @@ public:
   TMainForm &operator=(const TMainForm &) = delete;
   ~TMainForm() override;
 
-  HWND Handle() const noexcept { return fWindow.Get(); }
+  // Null once the window is gone (after Close).
+  HWND Handle() const noexcept { return fNotifier->Handle(); }
+  TNotifier &Notifier() noexcept { return *fNotifier; }
   TPageModel &Model() noexcept { return fModel; }
   // Null until CompleteStartup has made the icon.
   TTrayIcon *Tray() const noexcept { return fTray.get(); }
@@ -57,8 +61,8 @@ public:
   // Asks the form to close, as the tray's "Close" does.
   void Close();
 
-  // The newest announcement as "<number> <text>" (numbered from 1): the
-  // placeholder until the notifier card shows them.
+  // The newest announcement as "<number> <text>" (numbered from 1), kept
+  // beside the card for other processes to read.
   const std::wstring &LastAnnouncement() const noexcept { return fLastAnnouncement; }
 
   // TPageModelView
@@ -73,8 +77,8 @@ public:
 private:
   enum class TTimerID : UINT_PTR { CaptureRetry = 1 };
 
-  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
-  LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  // The card's window messages that the notifier leaves to the form.
+  std::optional<LRESULT> HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void CreateFormWindow();
 
   // Start-up and shutdown
@@ -109,12 +113,23 @@ private:
   void CloseClick();
 
   // Announcements
-  void CreateAnnouncementPlaceholder();
+  void CreateAnnouncementRecord();
   void Announce(const std::wstring &aText);
+  const TClipboardState &HistoryEntry(int aActiveHistoryPage) const;
+  // Messages of the start-up flow: the text form of the card, in the card's
+  // present colour.
+  void ShowStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                          const std::wstring &aDetailedDescription,
+                          const std::wstring &aPictureName, std::uint32_t aTime);
+  void ChangeStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
+                            const std::wstring &aPictureName);
+  void SetStartupMessageComment(const std::wstring &aText);
+  void HideStartupMessage();
 
   HINSTANCE fInstance;
   TMainFormOptions fOptions;
-  TWindowHandle fWindow;
+  // First: its window goes last, after everything that uses it.
+  std::unique_ptr<TNotifier> fNotifier;
   TPageModel fModel{*this};
   std::unique_ptr<TTrayIcon> fTray;
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;

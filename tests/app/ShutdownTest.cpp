@@ -19,6 +19,7 @@ bool CanRegister(UINT aModifiers, UINT aKey) {
 // no icon, no hotkey, no clipboard recording; the message loop ends with 0.
 TEST_F(ShutdownTest, CloseLeavesNoIconHotkeyOrListenerAndQuitsWithZero) {
   TTrayIcon *tray = fForm->Tray();
+  const HWND form = fForm->Handle();
   const bool hadIcon = tray->InNotificationArea();
   EXPECT_FALSE(CanRegister(MOD_ALT | MOD_WIN, VK_F3)) << "the form holds Alt+Win+F3";
 
@@ -35,7 +36,7 @@ TEST_F(ShutdownTest, CloseLeavesNoIconHotkeyOrListenerAndQuitsWithZero) {
     return exitCode != -1;
   })) << "no WM_QUIT after Close";
   EXPECT_EQ(0, exitCode);
-  EXPECT_FALSE(::IsWindow(fForm->Handle()));
+  EXPECT_FALSE(::IsWindow(form)) << "the form's window is gone";
   if (hadIcon) {
     EXPECT_FALSE(tray->InNotificationArea());
   }
