@@ -276,6 +276,8 @@ int Serve(const TOptions &aOptions, const TLogLine &aLog) {
     if (!request)
       continue;
     aLog(request->Method + " " + request->Target);
+    if (aOptions.Delay > 0)
+      ::Sleep(aOptions.Delay);
     server.Handle(client.Get(), *request);
     if (aOptions.Mode != TMode::smCut || request->Target.rfind("/update.data", 0) != 0)
       FinishGracefully(client.Get());

@@ -91,6 +91,11 @@ bool ApplyOption(TOptions &aOptions, const std::wstring &aName, const std::wstri
     aOptions.Charset = aValue;
   } else if (aName == L"--log") {
     aOptions.LogPath = aValue;
+  } else if (aName == L"--delay") {
+    auto delay = ParseNumber(aValue, 60000);
+    if (!delay)
+      return aError = L"bad delay: " + aValue, false;
+    aOptions.Delay = *delay;
   } else if (aName == L"--parent") {
     auto pid = ParseNumber(aValue, 0xFFFFFFFFul);
     if (!pid)
@@ -133,11 +138,12 @@ std::optional<TOptions> ParseOptions(const std::vector<std::wstring> &aArguments
 std::wstring UsageText() {
   return L"usage: pagekeep-update-server --version TEXT [--folder DIR] [--file NAME]\n"
          L"       [--port N] [--mode MODE] [--charset utf-8|iso-8859-1] [--log FILE]\n"
-         L"       [--parent PID] [--quiet]\n"
+         L"       [--delay MS] [--parent PID] [--quiet]\n"
          L"  POST /update.php?guid=...  answers TEXT (escapes \\n \\r \\t \\\\)\n"
          L"  GET  /update.data          serves DIR\\NAME (NAME defaults to Pagekeep.exe)\n"
          L"  --port 0 picks a free port; the first log line names it\n"
          L"  every request is logged to stdout (unless --quiet) and to FILE\n"
+         L"  --delay: wait MS milliseconds before each answer (at most 60000)\n"
          L"  --parent: exit when that process ends\n"
          L"  MODE: normal html truncated cut nolength redirect notfound silent\n";
 }

@@ -27,6 +27,7 @@ struct TOptions {
   TMode Mode = TMode::smNormal;
   std::wstring Charset = L"utf-8"; // "utf-8" or "iso-8859-1"
   std::wstring LogPath;
+  unsigned long Delay = 0;           // ms before each answer: a slow server
   unsigned long ParentProcessId = 0; // exit when this process ends
   bool Quiet = false;                // log to the log file only
 };

@@ -47,6 +47,8 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
     line += L" --folder " + QuoteArgument(aSetup.Folder);
   if (!aSetup.File.empty())
     line += L" --file " + QuoteArgument(aSetup.File);
+  if (aSetup.Delay > 0)
+    line += L" --delay " + std::to_wstring(aSetup.Delay);
   if (!aSetup.Charset.empty())
     line += L" --charset " + QuoteArgument(aSetup.Charset);
   return line;

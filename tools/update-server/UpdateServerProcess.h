@@ -18,6 +18,7 @@ struct TServerSetup {
   std::wstring Mode = L"normal"; // see pagekeep-update-server's usage
   std::wstring Charset;          // empty: utf-8
   unsigned short Port = 0;       // 0: a free port
+  unsigned Delay = 0;            // ms before each answer
 };
 
 class TUpdateServerProcess {

@@ -1,0 +1,233 @@
+#include "ProgramCopies.h"
+
+#include "shared/Handles.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cwctype>
+#include <filesystem>
+#include <stdexcept>
+
+namespace ProgramCopies {
+
+namespace {
+
+constexpr const wchar_t *FormCaption = L"Stowage Notifier";
+constexpr const wchar_t *TrayClass = L"PagekeepTrayWindow";
+
+std::wstring Lower(std::wstring aText) {
+  std::transform(aText.begin(), aText.end(), aText.begin(),
+                 [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+  return aText;
+}
+
+struct TWindowSearch {
+  const wchar_t *Class;
+  const wchar_t *Title;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectWindow(HWND aWindow, LPARAM aSearch) {
+  auto &search = *reinterpret_cast<TWindowSearch *>(aSearch);
+  wchar_t text[256]{};
+  if (search.Class) {
+    ::GetClassNameW(aWindow, text, 256);
+    if (std::wstring(text) != search.Class)
+      return TRUE;
+  }
+  if (search.Title) {
+    ::GetWindowTextW(aWindow, text, 256);
+    if (std::wstring(text) != search.Title)
+      return TRUE;
+  }
+  search.Found.push_back(aWindow);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(const wchar_t *aClass, const wchar_t *aTitle) {
+  TWindowSearch search{aClass, aTitle, {}};
+  ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+HWND WindowOfProcess(DWORD aProcessId, const wchar_t *aClass, const wchar_t *aTitle) {
+  for (HWND window : TopLevelWindows(aClass, aTitle)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == aProcessId)
+      return window;
+  }
+  return nullptr;
+}
+
+} // namespace
+
+void ResetInstallation() {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, AppKey);
+  HKEY run = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, RunKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &run) ==
+      ERROR_SUCCESS) {
+    TRegistryKey key(run);
+    ::RegDeleteValueW(key.Get(), L"Pagekeep");
+  }
+}
+
+void WriteStoredVersion(const std::wstring &aVersion) {
+  HKEY created = nullptr;
+  CheckWin32(::RegCreateKeyExW(HKEY_CURRENT_USER, AppKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                               &created, nullptr) == ERROR_SUCCESS,
+             "RegCreateKeyExW");
+  TRegistryKey key(created);
+  CheckWin32(::RegSetValueExW(
+                 key.Get(), L"version", 0, REG_SZ, reinterpret_cast<const BYTE *>(aVersion.c_str()),
+                 static_cast<DWORD>((aVersion.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
+             "RegSetValueExW");
+}
+
+std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstring &aName) {
+  wchar_t buffer[1024];
+  DWORD size = sizeof buffer;
+  if (::RegGetValueW(HKEY_CURRENT_USER, aKey.c_str(), aName.c_str(),
+                     RRF_RT_REG_SZ | RRF_SUBKEY_WOW6432KEY, nullptr, buffer,
+                     &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::wstring(buffer);
+}
+
+TBytes ReadFileBytes(const std::wstring &aPath) {
+  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CheckWin32(static_cast<bool>(file), "CreateFileW (read)");
+  TBytes bytes;
+  std::uint8_t buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+    bytes.insert(bytes.end(), buffer, buffer + read);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes) {
+  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  CheckWin32(static_cast<bool>(file), "CreateFileW (write)");
+  DWORD written = 0;
+  CheckWin32(::WriteFile(file.Get(), aBytes.data(), static_cast<DWORD>(aBytes.size()), &written,
+                         nullptr) &&
+                 written == aBytes.size(),
+             "WriteFile");
+}
+
+bool Exists(const std::wstring &aPath) {
+  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TTemporaryFolder::TTemporaryFolder(const std::wstring &aName) {
+  static std::atomic<int> counter = 0;
+  wchar_t temp[MAX_PATH + 1];
+  CheckWin32(::GetTempPathW(MAX_PATH + 1, temp) != 0, "GetTempPathW");
+  fPath = std::wstring(temp) + L"pk-e2e-" + aName + L"-" +
+          std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L"\\";
+  std::filesystem::remove_all(fPath);
+  std::filesystem::create_directories(fPath);
+}
+
+TTemporaryFolder::~TTemporaryFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(fPath, ignored);
+}
+
+TBytes SecondBuild() {
+  TBytes bytes = ReadFileBytes(Harness::BesideThisExe(L"Pagekeep.exe"));
+  const std::string stub = "This program cannot be run in DOS mode";
+  const auto at = std::search(bytes.begin(), bytes.end(), stub.begin(), stub.end());
+  if (at == bytes.end())
+    throw std::runtime_error("Pagekeep.exe has no DOS stub text to change");
+  at[0] = 't';
+  return bytes;
+}
+
+std::wstring TProgramView::Announcement() const {
+  HWND form = WindowOfProcess(fProcessId, nullptr, FormCaption);
+  HWND text = form ? ::FindWindowExW(form, nullptr, L"Static", nullptr) : nullptr;
+  wchar_t buffer[256]{};
+  if (text)
+    ::GetWindowTextW(text, buffer, 256);
+  return buffer;
+}
+
+bool TProgramView::Ready() const {
+  HWND tray = WindowOfProcess(fProcessId, TrayClass, nullptr);
+  if (!tray)
+    return false;
+  DWORD_PTR state = 0;
+  // Asks for the "Close" item: the menu is complete once it answers.
+  ::SendMessageTimeoutW(tray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemState"), 10, 0,
+                        SMTO_NORMAL, 2000, &state);
+  return state & 1;
+}
+
+bool BalloonShown(const std::wstring &aText) {
+  for (HWND tip : TopLevelWindows(L"tooltips_class32", nullptr)) {
+    // GetWindowTextW does not ask a window of another process for its text.
+    wchar_t text[512]{};
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(tip, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 1000,
+                          &length);
+    if (::IsWindowVisible(tip) && std::wstring(text).find(aText) != std::wstring::npos)
+      return true;
+  }
+  return false;
+}
+
+std::wstring ImagePath(DWORD aProcessId) {
+  TKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, aProcessId));
+  if (!process)
+    return L"";
+  wchar_t path[MAX_PATH * 2];
+  DWORD size = MAX_PATH * 2;
+  if (!::QueryFullProcessImageNameW(process.Get(), 0, path, &size))
+    return L"";
+  return std::wstring(path, size);
+}
+
+std::vector<DWORD> ProcessesOf(const std::wstring &aExePath) {
+  std::vector<DWORD> result;
+  for (HWND form : TopLevelWindows(nullptr, FormCaption)) {
+    DWORD id = 0;
+    ::GetWindowThreadProcessId(form, &id);
+    if (Lower(ImagePath(id)) == Lower(aExePath) &&
+        std::find(result.begin(), result.end(), id) == result.end())
+      result.push_back(id);
+  }
+  return result;
+}
+
+std::optional<DWORD> WaitForReadyProcessOf(const std::wstring &aExePath,
+                                           std::chrono::milliseconds aTimeout) {
+  std::optional<DWORD> ready;
+  Harness::WaitUntil(
+      [&] {
+        for (DWORD id : ProcessesOf(aExePath))
+          if (TProgramView(id).Ready())
+            ready = id;
+        return ready.has_value();
+      },
+      aTimeout);
+  return ready;
+}
+
+void EndProcessesOf(const std::wstring &aExePath) {
+  for (DWORD id : ProcessesOf(aExePath)) {
+    TKernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+    if (!process)
+      continue;
+    if (HWND form = WindowOfProcess(id, nullptr, FormCaption))
+      ::PostMessageW(form, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(process.Get(), 3000) != WAIT_OBJECT_0) {
+      ::TerminateProcess(process.Get(), 1);
+      ::WaitForSingleObject(process.Get(), 3000);
+    }
+  }
+}
+
+} // namespace ProgramCopies

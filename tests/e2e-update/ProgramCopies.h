@@ -1,0 +1,79 @@
+#pragma once
+
+// What the update e2e tests need around the real program: the registry state
+// it keeps, a copy of it in a folder of the test's own (so the build's exe
+// is never replaced), and the processes the program starts by itself, found
+// through their windows.
+
+#include "harness/Harness.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ProgramCopies {
+
+using namespace std::chrono_literals;
+using TBytes = std::vector<std::uint8_t>;
+
+constexpr const wchar_t *AppKey = L"Software\\Pagekeep";
+constexpr const wchar_t *RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Removes "Software\Pagekeep" and the "Pagekeep" autorun value.
+void ResetInstallation();
+void WriteStoredVersion(const std::wstring &aVersion);
+std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstring &aName);
+
+TBytes ReadFileBytes(const std::wstring &aPath);
+void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+bool Exists(const std::wstring &aPath);
+
+// A fresh folder under %TEMP%, removed with everything in it at the end.
+class TTemporaryFolder {
+public:
+  explicit TTemporaryFolder(const std::wstring &aName);
+  TTemporaryFolder(const TTemporaryFolder &) = delete;
+  TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
+  ~TTemporaryFolder();
+  // With its trailing backslash.
+  const std::wstring &Path() const noexcept { return fPath; }
+
+private:
+  std::wstring fPath;
+};
+
+// The build's Pagekeep.exe with one byte of its DOS stub changed: another
+// complete i386 executable that runs the same and is told apart by its bytes.
+TBytes SecondBuild();
+
+// A running program as other processes see it.
+class TProgramView {
+public:
+  explicit TProgramView(DWORD aProcessId) : fProcessId(aProcessId) {}
+  DWORD Id() const noexcept { return fProcessId; }
+  // The newest announcement, "<number> <text>"; "" when none yet.
+  std::wstring Announcement() const;
+  // True once the completion step has made the tray icon and its menu.
+  bool Ready() const;
+
+private:
+  DWORD fProcessId;
+};
+
+// True while the shell shows a balloon tip with aText (a tooltip window of
+// the notification area, whose text is the tip's).
+bool BalloonShown(const std::wstring &aText);
+
+// The image path of a running process; "" when it cannot be read.
+std::wstring ImagePath(DWORD aProcessId);
+// Processes with a main window of the program whose image is aExePath.
+std::vector<DWORD> ProcessesOf(const std::wstring &aExePath);
+// Waits for a process of aExePath with its tray icon ready.
+std::optional<DWORD> WaitForReadyProcessOf(const std::wstring &aExePath,
+                                           std::chrono::milliseconds aTimeout);
+// Ends every process of aExePath (they were started by the test's programs):
+// Close first, then by process id.
+void EndProcessesOf(const std::wstring &aExePath);
+
+} // namespace ProgramCopies

@@ -1,0 +1,231 @@
+#include "ProgramCopies.h"
+
+#include "update-server/UpdateServerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+
+namespace {
+
+using namespace ProgramCopies;
+using UpdateServer::TServerSetup;
+using UpdateServer::TUpdateServerProcess;
+using TClock = std::chrono::steady_clock;
+
+std::string Narrow(const std::wstring &aText) {
+  return std::string(aText.begin(), aText.end());
+}
+
+std::string Name(const std::wstring &aText) {
+  std::string name;
+  for (wchar_t c : aText)
+    if (std::iswalnum(c))
+      name += static_cast<char>(c);
+  return name.empty() ? "None" : name;
+}
+
+// The installation state is the test's business: it starts from none and
+// leaves none behind.
+class UpdateFlow : public ::testing::Test {
+protected:
+  void SetUp() override { ResetInstallation(); }
+  void TearDown() override {
+    for (const std::wstring &exe : fStartedExes)
+      EndProcessesOf(exe);
+    ResetInstallation();
+  }
+
+  // A server on the port the program asks.
+  std::unique_ptr<TUpdateServerProcess> StartServer(TServerSetup aSetup) {
+    aSetup.Port = UpdateServer::ProgramPort();
+    return std::make_unique<TUpdateServerProcess>(aSetup);
+  }
+  Harness::TProcess Start(const std::wstring &aExe, const std::wstring &aArguments = L"") {
+    fStartedExes.push_back(aExe);
+    return Harness::TProcess(aExe, aArguments);
+  }
+  std::wstring BuildExe() const { return Harness::BesideThisExe(L"Pagekeep.exe"); }
+
+  // Every distinct announcement a process shows, until one ends with aLast.
+  std::vector<std::wstring> AnnouncementsUntil(DWORD aProcessId, const std::wstring &aLast,
+                                               std::chrono::milliseconds aTimeout) {
+    std::vector<std::wstring> seen;
+    Harness::WaitUntil(
+        [&] {
+          const std::wstring text = TProgramView(aProcessId).Announcement();
+          if (!text.empty() && (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+          return !seen.empty() && seen.back().ends_with(aLast);
+        },
+        aTimeout);
+    return seen;
+  }
+
+  std::vector<std::wstring> fStartedExes;
+};
+
+// The first start in a fresh profile checks once, installs its state and
+// greets; ten seconds later the tray balloon follows.
+TEST_F(UpdateFlow, FirstStartChecksOnceWritesTheStateAndGreets) {
+  TServerSetup setup;
+  setup.Version = L"1.0";
+  setup.Delay = 400; // "Checking..." stays long enough to be seen
+  auto server = StartServer(setup);
+  Harness::TProcess program = Start(BuildExe());
+
+  const auto seen = AnnouncementsUntil(program.Id(), L"Successfully installed", 10s);
+  EXPECT_EQ((std::vector<std::wstring>{L"1 Checking for new version...",
+                                       L"2 Your version is actual", L"3 Successfully installed"}),
+            seen);
+  ASSERT_TRUE(Harness::WaitUntil([&] { return TProgramView(program.Id()).Ready(); }));
+
+  EXPECT_EQ(std::optional<std::wstring>(L"1.0"), ReadValue(AppKey, L"version"));
+  EXPECT_EQ(std::optional<std::wstring>(L"\"" + BuildExe() + L"\""),
+            ReadValue(RunKey, L"Pagekeep"));
+  const std::wstring uid = ReadValue(AppKey, L"app.uid").value_or(L"");
+  EXPECT_TRUE(std::regex_match(
+      Narrow(uid),
+      std::regex("\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}")))
+      << Narrow(uid);
+  EXPECT_EQ(std::vector<std::string>{"POST /update.php?guid=" + Narrow(uid)}, server->Requests());
+
+  const std::wstring balloon =
+      L"Functions and shortcuts can be found in the context menu of this icon";
+  EXPECT_TRUE(Harness::WaitUntil([&] { return BalloonShown(balloon); }, 13s))
+      << "no balloon with the hint";
+}
+
+// The program's own answer to a newer version: the elevated copy downloads
+// the served build, swaps it in and starts it with "-updated", which checks
+// no more and greets the update.
+TEST_F(UpdateFlow, NewVersionIsSwappedInAndStartedWithoutAnotherCheck) {
+  WriteStoredVersion(L"0.9");
+  TTemporaryFolder install(L"install"), served(L"served");
+  const std::wstring exe = install.Path() + L"Pagekeep.exe";
+  WriteFileBytes(exe, ReadFileBytes(BuildExe()));
+  const TBytes second = SecondBuild();
+  WriteFileBytes(served.Path() + L"Pagekeep.exe", second);
+  TServerSetup setup;
+  setup.Version = L"1.1";
+  setup.Folder = served.Path();
+  auto server = StartServer(setup);
+
+  Harness::TProcess first = Start(exe);
+  EXPECT_EQ(std::optional<DWORD>(0), first.WaitForExit(10s))
+      << "the checking process ends once the elevated copy runs";
+  const auto updated = WaitForReadyProcessOf(exe, 20s);
+  ASSERT_TRUE(updated.has_value()) << "no restarted program came up";
+  EXPECT_TRUE(ReadFileBytes(exe) == second) << "the exe on disk is the served build";
+  EXPECT_EQ(L"1 Successfully updated",
+            AnnouncementsUntil(*updated, L"Successfully updated", 3s).back());
+  EXPECT_EQ(std::optional<std::wstring>(L"1.0"), ReadValue(AppKey, L"version"));
+
+  const auto requests = server->Requests();
+  ASSERT_EQ(3u, requests.size()) << "check, check by the elevated copy, download; no more";
+  EXPECT_EQ(0u, requests[0].rfind("POST /update.php?guid=", 0));
+  EXPECT_EQ(requests[0], requests[1]);
+  EXPECT_EQ("GET /update.data", requests[2]);
+  EXPECT_FALSE(Exists(install.Path() + L"Update")) << "the restarted program removed it at load";
+
+  // The backup belongs to the elevated copy, which may still run while the
+  // restarted program loads; the next load removes it for certain.
+  Harness::TProcess next = Start(exe, L"-again");
+  EXPECT_TRUE(next.WaitForExit(10s).has_value()) << "a second instance ends by itself";
+  EXPECT_FALSE(Exists(exe + L".old"));
+  EXPECT_FALSE(Exists(install.Path() + L"Update"));
+}
+
+// A body that is no complete executable never replaces the program: the
+// elevated copy restarts the old one, and nothing is left behind.
+class FailedDownload : public UpdateFlow, public ::testing::WithParamInterface<std::wstring> {};
+
+TEST_P(FailedDownload, LeavesTheExeUntouchedAndTheProgramComesBack) {
+  TTemporaryFolder install(L"install"), served(L"served");
+  const std::wstring exe = install.Path() + L"Pagekeep.exe";
+  const TBytes original = ReadFileBytes(BuildExe());
+  WriteFileBytes(exe, original);
+  WriteFileBytes(served.Path() + L"Pagekeep.exe", SecondBuild());
+  TServerSetup setup;
+  setup.Version = L"1.1";
+  setup.Folder = served.Path();
+  setup.Mode = GetParam();
+  auto server = StartServer(setup);
+
+  Harness::TProcess first = Start(exe);
+  EXPECT_TRUE(first.WaitForExit(10s).has_value());
+  const auto back = WaitForReadyProcessOf(exe, 20s);
+  ASSERT_TRUE(back.has_value()) << "the program did not come back";
+  EXPECT_TRUE(ReadFileBytes(exe) == original) << "the exe is byte-identical";
+  EXPECT_FALSE(Exists(install.Path() + L"Update"));
+  EXPECT_FALSE(Exists(exe + L".old"));
+  const auto requests = server->Requests();
+  ASSERT_EQ(3u, requests.size());
+  EXPECT_EQ("GET /update.data", requests[2]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, FailedDownload, ::testing::Values(L"html", L"truncated", L"cut"),
+                         [](const auto &aInfo) { return Name(aInfo.param); });
+
+// With no server to answer (nothing listening, or a peer that never
+// replies) the check gives up within its time-outs and start-up completes.
+class ServerDown : public UpdateFlow, public ::testing::WithParamInterface<std::wstring> {};
+
+TEST_P(ServerDown, StartUpReachesTheTrayWithinTheTimeOutsAndThePause) {
+  std::unique_ptr<TUpdateServerProcess> server;
+  if (GetParam() == L"silent") {
+    TServerSetup setup;
+    setup.Version = L"1.1";
+    setup.Mode = L"silent";
+    server = StartServer(setup);
+  }
+  const auto started = TClock::now();
+  Harness::TProcess program = Start(BuildExe());
+  ASSERT_TRUE(Harness::WaitUntil([&] { return TProgramView(program.Id()).Ready(); }, 10s));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - started);
+  // About 2 s of time-outs plus the 1 s pause, and the process start under Wine.
+  EXPECT_LT(took, 4500ms) << "start-up took " << took.count() << " ms";
+  EXPECT_EQ(L"3 Successfully installed",
+            AnnouncementsUntil(program.Id(), L"Successfully installed", 2s).back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ServerDown, ::testing::Values(L"nothing", L"silent"),
+                         [](const auto &aInfo) { return Name(aInfo.param); });
+
+// Only no argument checks and only exactly "-update" installs: every other
+// first argument goes straight to the completion step.
+struct TArgumentRow {
+  std::wstring Arguments;
+  std::optional<std::wstring> StoredVersion;
+  std::wstring Greeting;
+};
+
+class OtherArguments : public UpdateFlow, public ::testing::WithParamInterface<TArgumentRow> {};
+
+TEST_P(OtherArguments, MakeNoRequestAndCompleteTheStart) {
+  const TArgumentRow &row = GetParam();
+  if (row.StoredVersion)
+    WriteStoredVersion(*row.StoredVersion);
+  TTemporaryFolder served(L"served");
+  WriteFileBytes(served.Path() + L"Pagekeep.exe", SecondBuild());
+  TServerSetup setup;
+  setup.Version = L"1.1";
+  setup.Folder = served.Path();
+  auto server = StartServer(setup);
+
+  Harness::TProcess program = Start(BuildExe(), row.Arguments);
+  ASSERT_TRUE(Harness::WaitUntil([&] { return TProgramView(program.Id()).Ready(); }, 10s));
+  EXPECT_EQ(L"1 " + row.Greeting, AnnouncementsUntil(program.Id(), row.Greeting, 2s).back());
+  EXPECT_EQ(std::optional<std::wstring>(L"1.0"), ReadValue(AppKey, L"version"));
+  EXPECT_TRUE(server->Requests().empty()) << server->Requests().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstArguments, OtherArguments,
+    ::testing::Values(TArgumentRow{L"-updated", L"0.9", L"Successfully updated"},
+                      TArgumentRow{L"-UPDATE", std::nullopt, L"Successfully installed"},
+                      TArgumentRow{L"/update", L"1.0a", L"Successfully updated"}),
+    [](const auto &aInfo) { return Name(aInfo.param.Arguments); });
+
+} // namespace
