@@ -76,6 +76,7 @@ TEST_F(UpdateFlow, FirstStartChecksOnceWritesTheStateAndGreets) {
   Harness::TProcess program = Start(BuildExe());
 
   const auto seen = AnnouncementsUntil(program.Id(), L"Successfully installed", 10s);
+  const auto welcomed = TClock::now();
   EXPECT_EQ((std::vector<std::wstring>{L"1 Checking for new version...",
                                        L"2 Your version is actual", L"3 Successfully installed"}),
             seen);
@@ -93,8 +94,9 @@ TEST_F(UpdateFlow, FirstStartChecksOnceWritesTheStateAndGreets) {
 
   const std::wstring balloon =
       L"Functions and shortcuts can be found in the context menu of this icon";
-  EXPECT_TRUE(Harness::WaitUntil([&] { return BalloonShown(balloon); }, 13s))
+  ASSERT_TRUE(Harness::WaitUntil([&] { return BalloonShown(balloon); }, 13s))
       << "no balloon with the hint";
+  EXPECT_GE(TClock::now() - welcomed, 9s) << "the balloon follows the greeting's ten seconds";
 }
 
 // The program's own answer to a newer version: the elevated copy downloads
@@ -115,6 +117,16 @@ TEST_F(UpdateFlow, NewVersionIsSwappedInAndStartedWithoutAnotherCheck) {
   Harness::TProcess first = Start(exe);
   EXPECT_EQ(std::optional<DWORD>(0), first.WaitForExit(10s))
       << "the checking process ends once the elevated copy runs";
+  // The elevated copy keeps its last progress text through its pause.
+  EXPECT_TRUE(Harness::WaitUntil(
+      [&] {
+        for (DWORD id : ProcessesOf(exe))
+          if (TProgramView(id).Announcement().ends_with(L"Downloading update: 100%"))
+            return true;
+        return false;
+      },
+      10s))
+      << "no download progress up to 100% was shown";
   const auto updated = WaitForReadyProcessOf(exe, 20s);
   ASSERT_TRUE(updated.has_value()) << "no restarted program came up";
   EXPECT_TRUE(ReadFileBytes(exe) == second) << "the exe on disk is the served build";
