@@ -64,6 +64,9 @@ protected:
   }
 
   std::vector<std::wstring> fStartedExes;
+  // Members, so that they go after TearDown has ended the programs in them.
+  TTemporaryFolder fInstall{L"install"};
+  TTemporaryFolder fServed{L"served"};
 };
 
 // The first start in a fresh profile checks once, installs its state and
@@ -104,14 +107,13 @@ TEST_F(UpdateFlow, FirstStartChecksOnceWritesTheStateAndGreets) {
 // no more and greets the update.
 TEST_F(UpdateFlow, NewVersionIsSwappedInAndStartedWithoutAnotherCheck) {
   WriteStoredVersion(L"0.9");
-  TTemporaryFolder install(L"install"), served(L"served");
-  const std::wstring exe = install.Path() + L"Pagekeep.exe";
+  const std::wstring exe = fInstall.Path() + L"Pagekeep.exe";
   WriteFileBytes(exe, ReadFileBytes(BuildExe()));
   const TBytes second = SecondBuild();
-  WriteFileBytes(served.Path() + L"Pagekeep.exe", second);
+  WriteFileBytes(fServed.Path() + L"Pagekeep.exe", second);
   TServerSetup setup;
   setup.Version = L"1.1";
-  setup.Folder = served.Path();
+  setup.Folder = fServed.Path();
   auto server = StartServer(setup);
 
   Harness::TProcess first = Start(exe);
@@ -139,14 +141,14 @@ TEST_F(UpdateFlow, NewVersionIsSwappedInAndStartedWithoutAnotherCheck) {
   EXPECT_EQ(0u, requests[0].rfind("POST /update.php?guid=", 0));
   EXPECT_EQ(requests[0], requests[1]);
   EXPECT_EQ("GET /update.data", requests[2]);
-  EXPECT_FALSE(Exists(install.Path() + L"Update")) << "the restarted program removed it at load";
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update")) << "the restarted program removed it at load";
 
   // The backup belongs to the elevated copy, which may still run while the
   // restarted program loads; the next load removes it for certain.
   Harness::TProcess next = Start(exe, L"-again");
   EXPECT_TRUE(next.WaitForExit(10s).has_value()) << "a second instance ends by itself";
   EXPECT_FALSE(Exists(exe + L".old"));
-  EXPECT_FALSE(Exists(install.Path() + L"Update"));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
 }
 
 // A body that is no complete executable never replaces the program: the
@@ -154,14 +156,13 @@ TEST_F(UpdateFlow, NewVersionIsSwappedInAndStartedWithoutAnotherCheck) {
 class FailedDownload : public UpdateFlow, public ::testing::WithParamInterface<std::wstring> {};
 
 TEST_P(FailedDownload, LeavesTheExeUntouchedAndTheProgramComesBack) {
-  TTemporaryFolder install(L"install"), served(L"served");
-  const std::wstring exe = install.Path() + L"Pagekeep.exe";
+  const std::wstring exe = fInstall.Path() + L"Pagekeep.exe";
   const TBytes original = ReadFileBytes(BuildExe());
   WriteFileBytes(exe, original);
-  WriteFileBytes(served.Path() + L"Pagekeep.exe", SecondBuild());
+  WriteFileBytes(fServed.Path() + L"Pagekeep.exe", SecondBuild());
   TServerSetup setup;
   setup.Version = L"1.1";
-  setup.Folder = served.Path();
+  setup.Folder = fServed.Path();
   setup.Mode = GetParam();
   auto server = StartServer(setup);
 
@@ -170,7 +171,7 @@ TEST_P(FailedDownload, LeavesTheExeUntouchedAndTheProgramComesBack) {
   const auto back = WaitForReadyProcessOf(exe, 20s);
   ASSERT_TRUE(back.has_value()) << "the program did not come back";
   EXPECT_TRUE(ReadFileBytes(exe) == original) << "the exe is byte-identical";
-  EXPECT_FALSE(Exists(install.Path() + L"Update"));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
   EXPECT_FALSE(Exists(exe + L".old"));
   const auto requests = server->Requests();
   ASSERT_EQ(3u, requests.size());
@@ -219,11 +220,10 @@ TEST_P(OtherArguments, MakeNoRequestAndCompleteTheStart) {
   const TArgumentRow &row = GetParam();
   if (row.StoredVersion)
     WriteStoredVersion(*row.StoredVersion);
-  TTemporaryFolder served(L"served");
-  WriteFileBytes(served.Path() + L"Pagekeep.exe", SecondBuild());
+  WriteFileBytes(fServed.Path() + L"Pagekeep.exe", SecondBuild());
   TServerSetup setup;
   setup.Version = L"1.1";
-  setup.Folder = served.Path();
+  setup.Folder = fServed.Path();
   auto server = StartServer(setup);
 
   Harness::TProcess program = Start(BuildExe(), row.Arguments);
