@@ -102,6 +102,23 @@ TEST_F(UpdateFlow, FirstStartChecksOnceWritesTheStateAndGreets) {
   EXPECT_GE(TClock::now() - welcomed, 9s) << "the balloon follows the greeting's ten seconds";
 }
 
+// A second start checks as every start does, then ends by itself at the
+// single-instance step; the first instance goes on.
+TEST_F(UpdateFlow, SecondStartChecksThenEndsSilently) {
+  TServerSetup setup;
+  setup.Version = L"1.0";
+  auto server = StartServer(setup);
+  Harness::TProcess first = Start(BuildExe(), L"-updated");
+  ASSERT_TRUE(Harness::WaitUntil([&] { return TProgramView(first.Id()).Ready(); }, 10s));
+  EXPECT_TRUE(server->Requests().empty());
+
+  Harness::TProcess second = Start(BuildExe());
+  EXPECT_EQ(std::optional<DWORD>(0), second.WaitForExit(10s));
+  ASSERT_EQ(1u, server->Requests().size());
+  EXPECT_EQ(0u, server->Requests()[0].rfind("POST /update.php?guid=", 0));
+  EXPECT_TRUE(TProgramView(first.Id()).Ready()) << "the first instance goes on";
+}
+
 // The program's own answer to a newer version: the elevated copy downloads
 // the served build, swaps it in and starts it with "-updated", which checks
 // no more and greets the update.
