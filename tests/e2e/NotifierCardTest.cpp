@@ -241,41 +241,45 @@ TEST_P(NotifierContentCard, HasTheSizeAndColoursOfItsContentAndLeavesTheFocus) {
   EXPECT_EQ(focus, TUserProgram::ForegroundFocus()) << "the card took the focus";
 }
 
-int gOneLineHeight = 0;
+// One line of 14-unit text: the card is that line's height and 90.
+void CheckOneLineHeight(int aFormHeight) {
+  EXPECT_GE(aFormHeight - 90, 12);
+  EXPECT_LE(aFormHeight - 90, 30);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cards, NotifierContentCard,
-    testing::Values(
-        TContentCase{"OneLineTextWithoutIcon",
-                     [](TQuietPagekeep &) { CopyFormats(BrowserText(L"One line of text")); }, 'I',
-                     White, 255,
-                     [](int aHeight) {
-                       gOneLineHeight = aHeight - 90;
-                       EXPECT_GE(gOneLineHeight, 12) << "one line of 14-unit text";
-                       EXPECT_LE(gOneLineHeight, 30) << "one line of 14-unit text";
-                     }},
-        TContentCase{"ThreeLineTextWithoutIcon",
-                     [](TQuietPagekeep &) {
-                       CopyFormats(BrowserText(L"First line\r\nSecond line\r\nThird line"));
-                     },
-                     'I', White, 255,
-                     [](int aHeight) {
-                       if (gOneLineHeight == 0)
-                         GTEST_SKIP() << "needs the one-line card's height";
-                       EXPECT_NEAR(3 * gOneLineHeight, aHeight - 90, 3)
-                           << "three lines of text and 90";
-                     }},
-        TContentCase{"Picture",
-                     [](TQuietPagekeep &) {
-                       CopyFormats({{CF_DIB, SmallPicture()}});
-                     },
-                     'I', White, 0, [](int aHeight) { EXPECT_EQ(280, aHeight); }},
-        TContentCase{"HistoryEntry",
-                     [](TQuietPagekeep &) {
-                       Copy(L"the older copy");
-                       Copy(L"the newer copy");
-                     },
-                     VK_UP, LightGrey, 0, [](int aHeight) { EXPECT_GT(aHeight, 90); }}),
+    testing::Values(TContentCase{"TextWithoutIcon",
+                                 [](TQuietPagekeep &) {
+                                   CopyFormats(BrowserText(L"One line of text"));
+                                 },
+                                 'I', White, 255, CheckOneLineHeight},
+                    TContentCase{"Picture",
+                                 [](TQuietPagekeep &) {
+                                   CopyFormats({{CF_DIB, SmallPicture()}});
+                                 },
+                                 'I', White, 0, [](int aHeight) { EXPECT_EQ(280, aHeight); }},
+                    TContentCase{"HistoryEntry",
+                                 [](TQuietPagekeep &) {
+                                   Copy(L"the older copy");
+                                   Copy(L"the newer copy");
+                                 },
+                                 VK_UP, LightGrey, 0, [](int aHeight) { EXPECT_GT(aHeight, 90); }}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+// The detailed text decides the height: three lines take three times the
+// room of one, and the card adds 90 to it either way.
+TEST(NotifierCard, TextCardIsItsWrappedTextAndNinety) {
+  TQuietPagekeep app;
+  ASSERT_TRUE(app.Ready());
+  CopyFormats(BrowserText(L"One line of text"));
+  ASSERT_FALSE(app.ShowCard('I').empty());
+  const int oneLine = app.FormHeight() - 90;
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(app.Form()); }, 5s));
+  CopyFormats(BrowserText(L"First line\r\nSecond line\r\nThird line"));
+  ASSERT_FALSE(app.ShowCard('I').empty());
+  EXPECT_NEAR(3 * oneLine, app.FormHeight() - 90, 3) << "one line: " << oneLine;
+  EXPECT_EQ(255, TCorner().OutlineWidth(White));
+}
 
 } // namespace
