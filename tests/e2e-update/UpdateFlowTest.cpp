@@ -243,7 +243,11 @@ TEST_P(OtherArguments, MakeNoRequestAndCompleteTheStart) {
   setup.Folder = fServed.Path();
   auto server = StartServer(setup);
 
-  Harness::TProcess program = Start(BuildExe(), row.Arguments);
+  // From a copy: were an argument taken for "-update", the build's own exe
+  // would be replaced.
+  const std::wstring exe = fInstall.Path() + L"Pagekeep.exe";
+  WriteFileBytes(exe, ReadFileBytes(BuildExe()));
+  Harness::TProcess program = Start(exe, row.Arguments);
   ASSERT_TRUE(Harness::WaitUntil([&] { return TProgramView(program.Id()).Ready(); }, 10s));
   EXPECT_EQ(L"1 " + row.Greeting, AnnouncementsUntil(program.Id(), row.Greeting, 2s).back());
   EXPECT_EQ(std::optional<std::wstring>(L"1.0"), ReadValue(AppKey, L"version"));
