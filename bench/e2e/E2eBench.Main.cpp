@@ -168,11 +168,25 @@ void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aP
   Figure("  (hotkey to announcement, Alt+Win+I)", Ms(hotkey), "-", "input latency, for reference");
 }
 
+// Waits until no card has been on the screen for a whole second: a card
+// can go for a moment between two announcements.
+bool WaitForNoCard(TProgram &aProgram) {
+  auto shown = [&] { return aProgram.VisibleWindow() != nullptr; };
+  const auto deadline = TClock::now() + 30000ms;
+  while (TClock::now() < deadline) {
+    TimeUntil(
+        TClock::now(), [&] { return !shown(); }, 15000ms);
+    if (!TimeUntil(TClock::now(), shown, 1000ms))
+      return true;
+  }
+  return false;
+}
+
 void CardFigure(TProgram &aProgram) {
   auto hidden = [&] { return aProgram.VisibleWindow() == nullptr; };
   const double card = MedianOf(
       [&]() -> std::optional<double> {
-        if (!TimeUntil(TClock::now(), hidden, 15000ms))
+        if (!WaitForNoCard(aProgram))
           return std::nullopt;
         const auto start = TClock::now();
         aProgram.Press('I');
@@ -276,8 +290,58 @@ void MemoryFigures(TProgram &aProgram, const TBaselines &aBaselines) {
          [&](int) { aProgram.Command(TProgram::InfoCommand); });
 }
 
-// Counts the program's timer messages from inside it (a message hook the
-// system loads into the program) and its CPU time over ten idle seconds.
+// A process looked at from inside by the probe DLL: its messages, its
+// timers and its own CPU time.
+class TProbedProcess {
+public:
+  TProbedProcess(HMODULE aProbe, TimerProbe::TSlot &aSlot, HWND aWindow)
+      : fSlot(aSlot), fWindow(aWindow) {
+    DWORD processId = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(aWindow, &processId);
+    fSlot.ProcessId = processId;
+    auto *proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(aProbe, "CountMessage")));
+    fHook = proc ? ::SetWindowsHookExW(WH_GETMESSAGE, proc, aProbe, thread) : nullptr;
+  }
+  ~TProbedProcess() {
+    if (fHook)
+      ::UnhookWindowsHookEx(fHook);
+  }
+  TProbedProcess(const TProbedProcess &) = delete;
+  TProbedProcess &operator=(const TProbedProcess &) = delete;
+
+  // The process's CPU time in ms as it reads it itself, once the probe
+  // answers; nothing when the probe is not loaded there.
+  std::optional<double> CpuMilliseconds() {
+    const LONG before = fSlot.CpuStamps;
+    ::PostMessageW(fWindow, WM_NULL, 0, 0);
+    if (!fHook || !TimeUntil(
+                      TClock::now(), [&] { return fSlot.CpuStamps != before; }, 2000ms))
+      return std::nullopt;
+    return static_cast<double>(fSlot.CpuTime) / 10000.0;
+  }
+  void ResetCounts() {
+    fSlot.Messages = 0;
+    fSlot.Timers = 0;
+  }
+  const TimerProbe::TSlot &Slot() const { return fSlot; }
+
+private:
+  TimerProbe::TSlot &fSlot;
+  HWND fWindow;
+  HHOOK fHook = nullptr;
+};
+
+std::string CpuText(std::optional<double> aBefore, std::optional<double> aAfter) {
+  if (!aBefore || !aAfter)
+    return "probe not loaded here";
+  char text[48];
+  std::snprintf(text, sizeof text, "%.1f ms CPU", *aAfter - *aBefore);
+  return text;
+}
+
+// Over ten idle seconds, the program's timer messages and CPU time, seen
+// from inside it; an idle Wine program with one window gives the noise.
 void IdleFigure(TProgram &aProgram) {
   TKernelHandle block(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                            sizeof(TimerProbe::TCounts),
@@ -288,42 +352,42 @@ void IdleFigure(TProgram &aProgram) {
   CheckWin32(counts != nullptr, "MapViewOfFile");
   HMODULE probe = ::LoadLibraryW(BesideThisExe(L"pagekeep-timer-probe.dll").c_str());
   CheckWin32(probe != nullptr, "LoadLibraryW");
-  const DWORD thread = ::GetWindowThreadProcessId(aProgram.Tray(), nullptr);
-  auto *proc = reinterpret_cast<HOOKPROC>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(probe, "CountMessage")));
-  HHOOK hook = ::SetWindowsHookExW(WH_GETMESSAGE, proc, probe, thread);
-  // Wait for any card to go, then check that the probe hears the program.
-  TimeUntil(
-      TClock::now(), [&] { return aProgram.VisibleWindow() == nullptr; }, 15000ms);
-  Pause(1000ms);
-  ::PostMessageW(aProgram.Tray(), WM_NULL, 0, 0);
-  const bool hears = hook && TimeUntil(
-                                 TClock::now(), [&] { return counts->Messages > 0; }, 2000ms);
-  counts->Messages = 0;
-  counts->Timers = 0;
-  // The same ten seconds of an idle Wine program with one window: the noise.
-  TProcess quiet(BesideThisExe(L"pagekeep-keepalive.exe"));
-  Pause(1000ms);
-  const double cpuBefore = aProgram.CpuMilliseconds();
-  const double quietBefore = CpuMilliseconds(quiet.Handle());
-  Pause(10000ms);
-  const double cpu = aProgram.CpuMilliseconds() - cpuBefore;
-  const double quietCpu = CpuMilliseconds(quiet.Handle()) - quietBefore;
-  quiet.Terminate();
-  const LONG timers = counts->Timers, messages = counts->Messages;
-  if (hook)
-    ::UnhookWindowsHookEx(hook);
-  char value[96];
-  if (hears)
-    std::snprintf(value, sizeof value, "%ld WM_TIMER, %ld messages", timers, messages);
-  else
-    std::snprintf(value, sizeof value, "message probe not loaded here");
-  Figure("idle 10 s: timer messages", value, "-", "0 timer messages");
-  char cpuText[48];
-  std::snprintf(cpuText, sizeof cpuText, "%.1f ms CPU", cpu);
-  char quietText[64];
-  std::snprintf(quietText, sizeof quietText, "idle keep-alive: %.1f ms", quietCpu);
-  Figure("idle 10 s: CPU time", cpuText, quietText, "within noise");
+  {
+    TProcess quiet(BesideThisExe(L"pagekeep-keepalive.exe"));
+    TProbedProcess program(probe, counts->Slots[0], aProgram.Tray());
+    TProbedProcess noise(probe, counts->Slots[1],
+                         WaitForWindow(quiet.Id(), L"PagekeepKeepAlive", L""));
+    // No card moving: none on the screen for a second.
+    WaitForNoCard(aProgram);
+    const DWORD hiddenTick = ::GetTickCount() - 1000;
+    const auto programBefore = program.CpuMilliseconds();
+    const auto noiseBefore = noise.CpuMilliseconds();
+    program.ResetCounts();
+    Pause(10000ms);
+    const TimerProbe::TSlot slot = program.Slot();
+    const auto programAfter = program.CpuMilliseconds();
+    const auto noiseAfter = noise.CpuMilliseconds();
+    char value[96];
+    if (programBefore)
+      std::snprintf(value, sizeof value, "%ld WM_TIMER, %ld messages", slot.Timers, slot.Messages);
+    else
+      std::snprintf(value, sizeof value, "probe not loaded here");
+    Figure("idle 10 s: timer messages", value, "-", "0 timer messages");
+    if (slot.Timers > 0) {
+      // Whose timer it is, for the reader.
+      wchar_t className[64]{}, title[64]{};
+      const HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(slot.TimerWindow));
+      ::GetClassNameW(window, className, 64);
+      ::GetWindowTextW(window, title, 64);
+      std::printf("  (newest timer: id %ld of window class \"%ls\", title \"%ls\", visible %d;"
+                  " timers from %lu to %lu ms after the card went)\n",
+                  slot.TimerId, className, title, ::IsWindowVisible(window) ? 1 : 0,
+                  slot.FirstTimerTick - hiddenTick, slot.LastTimerTick - hiddenTick);
+    }
+    Figure("idle 10 s: CPU time", CpuText(programBefore, programAfter),
+           "idle keep-alive: " + CpuText(noiseBefore, noiseAfter), "within noise");
+    quiet.Terminate();
+  }
   ::UnmapViewOfFile(counts);
   ::FreeLibrary(probe);
 }

@@ -47,16 +47,6 @@ void Pause(std::chrono::milliseconds aTime) {
       TClock::now(), [] { return false; }, aTime);
 }
 
-double CpuMilliseconds(HANDLE aProcess) {
-  FILETIME creation{}, exit{}, kernel{}, user{};
-  CheckWin32(::GetProcessTimes(aProcess, &creation, &exit, &kernel, &user) != FALSE,
-             "GetProcessTimes");
-  auto ticks = [](const FILETIME &aTime) {
-    return (static_cast<std::uint64_t>(aTime.dwHighDateTime) << 32) | aTime.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
-
 namespace {
 constexpr wchar_t WatchClass[] = L"PagekeepBenchClipboardWatch";
 unsigned gChanges = 0;
@@ -198,10 +188,6 @@ SIZE_T OwnPrivateBytes() {
 
 SIZE_T TProgram::PrivateBytes() const {
   return PrivateBytesOf(fProcess.Handle());
-}
-
-double TProgram::CpuMilliseconds() const {
-  return Bench::CpuMilliseconds(fProcess.Handle());
 }
 
 void TProgram::Close() {

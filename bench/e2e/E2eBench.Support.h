@@ -26,8 +26,6 @@ std::optional<double> TimeUntil(TClock::time_point aStart, const std::function<b
 void Pause(std::chrono::milliseconds aTime);
 // The commit charge of this process.
 SIZE_T OwnPrivateBytes();
-// Kernel and user time of a process so far.
-double CpuMilliseconds(HANDLE aProcess);
 
 // A window of this process that hears every clipboard change.
 class TClipboardWatch {
@@ -75,7 +73,6 @@ public:
   // A visible window of the program (the card), if any.
   HWND VisibleWindow() const;
   SIZE_T PrivateBytes() const;
-  double CpuMilliseconds() const;
   void Close();
 
 private:
