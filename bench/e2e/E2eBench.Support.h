@@ -70,6 +70,9 @@ public:
   // Info after whatever came before it: once it is announced, everything
   // queued earlier (a clipboard change among it) has been handled.
   bool Barrier();
+  // Returns once the program's thread has finished what it was doing (the
+  // drawing of a card, say) and answers a sent message.
+  bool WaitIdle() const { return TrayAnswers(); }
   // A visible window of the program (the card), if any.
   HWND VisibleWindow() const;
   SIZE_T PrivateBytes() const;

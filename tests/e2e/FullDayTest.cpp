@@ -417,8 +417,10 @@ TEST_F(FullDayTest, ClipboardMatchesTheModelAfterEveryOperation) {
 TEST_F(FullDayTest, PrivateMemoryReturnsNearItsLevelAfterFiftyOperations) {
   ASSERT_TRUE(fDay.AfterFifty && fDay.AtEnd) << "the day did not run to its end";
   ASSERT_GT(fDay.AfterFifty->PrivateBytes, 0u) << "GetProcessMemoryInfo failed";
-  // The model holds at most 20 small snapshots either way; what remains is
-  // allocator slack, never a growth per operation.
+  // The model holds at most 20 small snapshots either way. Under Wine every
+  // program that reads a copy's formats keeps a few KiB per copy (the
+  // benchmark shows the harness alone doing the same), about 0.4 MiB over
+  // this day; a leak of a snapshot per operation would pass 2 MiB at once.
   constexpr SIZE_T Bound = 2 * 1024 * 1024;
   EXPECT_LE(fDay.AtEnd->PrivateBytes, fDay.AfterFifty->PrivateBytes + Bound)
       << "after 50 operations " << fDay.AfterFifty->PrivateBytes << " bytes, at the end "
