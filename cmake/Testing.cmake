@@ -6,6 +6,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # One CTest entry per test executable, run through the Wine wrapper.
 # LOCKS names shared resources (clipboard, hotkeys, desktop) for serialisation.
+# Every exe that creates windows or starts programs takes "desktop": under
+# Wine a new process's window can take the foreground from a test that
+# checks it, or show in another test's screenshot.
 function(pagekeep_add_test_exe name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   if(NOT ARG_SOURCES)
