@@ -25,8 +25,8 @@ void ResetInstallation();
 void WriteStoredVersion(const std::wstring &aVersion);
 std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstring &aName);
 
-TBytes ReadFileBytes(const std::wstring &aPath);
-void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+using Harness::ReadFileBytes;
+using Harness::WriteFileBytes;
 bool Exists(const std::wstring &aPath);
 
 // A fresh folder under %TEMP%, removed with everything in it at the end.

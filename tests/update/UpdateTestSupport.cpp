@@ -40,28 +40,6 @@ std::wstring CurrentTestName() {
   return std::wstring(name.begin(), name.end());
 }
 
-TBytes ReadFileBytes(const std::wstring &aPath) {
-  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  CheckWin32(static_cast<bool>(file), "CreateFileW (read)");
-  TBytes bytes;
-  std::uint8_t buffer[65536];
-  DWORD read = 0;
-  while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  return bytes;
-}
-
-void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes) {
-  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  CheckWin32(static_cast<bool>(file), "CreateFileW (write)");
-  DWORD written = 0;
-  CheckWin32(
-      ::WriteFile(file.Get(), aBytes.data(), static_cast<DWORD>(aBytes.size()), &written, nullptr),
-      "WriteFile");
-}
-
 bool Exists(const std::wstring &aPath) {
   return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "harness/Harness.h"
+
 // Folders, files and registry keys of a test's own, removed again.
 
 #include "shared/Handles.h"
@@ -43,8 +45,8 @@ private:
 // Suite and test name, for keys and folders of the test's own.
 std::wstring CurrentTestName();
 
-TBytes ReadFileBytes(const std::wstring &aPath);
-void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+using Harness::ReadFileBytes;
+using Harness::WriteFileBytes;
 bool Exists(const std::wstring &aPath);
 // A program of this build, beside the test exe.
 std::wstring BuiltProgram(const std::wstring &aFileName);

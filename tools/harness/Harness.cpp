@@ -48,8 +48,8 @@ TProcess::TProcess(const std::wstring &aExe, const std::wstring &aArguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  CheckWin32(::CreateProcessW(aExe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, nullptr, &startup, &info),
+  CheckWin32(::CreateProcessW(aExe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &info),
              "CreateProcessW");
   ::CloseHandle(info.hThread);
   fProcess.Reset(info.hProcess);
@@ -69,7 +69,9 @@ std::optional<DWORD> TProcess::WaitForExit(std::chrono::milliseconds aTimeout) {
   return code;
 }
 
-bool TProcess::IsRunning() { return ::WaitForSingleObject(fProcess.Get(), 0) == WAIT_TIMEOUT; }
+bool TProcess::IsRunning() {
+  return ::WaitForSingleObject(fProcess.Get(), 0) == WAIT_TIMEOUT;
+}
 
 void TProcess::Terminate() {
   ::TerminateProcess(fProcess.Get(), 255);
@@ -220,7 +222,8 @@ std::optional<std::wstring> ClipboardText() {
   auto bytes = ClipboardFormatData(CF_UNICODETEXT);
   if (!bytes)
     return std::nullopt;
-  std::wstring text(reinterpret_cast<const wchar_t *>(bytes->data()), bytes->size() / sizeof(wchar_t));
+  std::wstring text(reinterpret_cast<const wchar_t *>(bytes->data()),
+                    bytes->size() / sizeof(wchar_t));
   text.resize(std::wcslen(text.c_str()));
   return text;
 }
@@ -229,6 +232,32 @@ UINT RegisterFormat(const std::wstring &aName) {
   UINT format = ::RegisterClipboardFormatW(aName.c_str());
   CheckWin32(format != 0, "RegisterClipboardFormatW");
   return format;
+}
+
+TBytes ReadFileBytes(const std::wstring &aPath) {
+  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CheckWin32(static_cast<bool>(file), "CreateFileW (read)");
+  TBytes bytes;
+  std::uint8_t buffer[65536];
+  for (;;) {
+    DWORD read = 0;
+    CheckWin32(::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr), "ReadFile");
+    if (read == 0)
+      return bytes;
+    bytes.insert(bytes.end(), buffer, buffer + read);
+  }
+}
+
+void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes) {
+  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  CheckWin32(static_cast<bool>(file), "CreateFileW (write)");
+  DWORD written = 0;
+  CheckWin32(::WriteFile(file.Get(), aBytes.data(), static_cast<DWORD>(aBytes.size()), &written,
+                         nullptr) &&
+                 written == aBytes.size(),
+             "WriteFile");
 }
 
 void PressKeys(const std::vector<WORD> &aVirtualKeys) {

@@ -72,6 +72,11 @@ std::optional<std::wstring> ClipboardText();
 std::optional<TBytes> ClipboardFormatData(UINT aFormat);
 UINT RegisterFormat(const std::wstring &aName);
 
+// Whole files as bytes; both throw on any failure, so a short read can
+// never pass for the file.
+TBytes ReadFileBytes(const std::wstring &aPath);
+void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+
 // Presses the keys in order and releases them in reverse, with SendInput.
 void PressKeys(const std::vector<WORD> &aVirtualKeys);
 
