@@ -9,15 +9,15 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs: the program needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-# Starts an Xvfb of our own when there is no display. Sets PAGEKEEP_XVFB_PID.
-pk_start_xvfb_if_needed() {
-  PAGEKEEP_XVFB_PID=
-  [ -n "${DISPLAY:-}" ] && return 0
+PAGEKEEP_XVFB_PIDS=()
+
+# Starts an Xvfb of our own; sets PAGEKEEP_STARTED_DISPLAY. pk_stop_xvfb ends it.
+pk_start_xvfb() {
   local fdfile
   fdfile=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" \
     </dev/null >/dev/null 2>&1 &
-  PAGEKEEP_XVFB_PID=$!
+  PAGEKEEP_XVFB_PIDS+=($!)
   local i
   for i in $(seq 100); do
     [ -s "$fdfile" ] && break
@@ -28,17 +28,26 @@ pk_start_xvfb_if_needed() {
     rm -f "$fdfile"
     return 1
   fi
-  export DISPLAY=":$(head -n1 "$fdfile")"
+  PAGEKEEP_STARTED_DISPLAY=":$(head -n1 "$fdfile")"
   rm -f "$fdfile"
-  echo "No display set: started Xvfb on $DISPLAY (pid $PAGEKEEP_XVFB_PID)"
 }
 
+# Uses DISPLAY when set, else starts an Xvfb of our own and exports its display.
+pk_start_xvfb_if_needed() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  pk_start_xvfb || return 1
+  export DISPLAY=$PAGEKEEP_STARTED_DISPLAY
+  echo "No display set: started Xvfb on $DISPLAY (pid ${PAGEKEEP_XVFB_PIDS[-1]})"
+}
+
+# Ends every Xvfb this shell started, by pid.
 pk_stop_xvfb() {
-  if [ -n "${PAGEKEEP_XVFB_PID:-}" ]; then
-    kill "$PAGEKEEP_XVFB_PID" 2>/dev/null || true
-    wait "$PAGEKEEP_XVFB_PID" 2>/dev/null || true
-    PAGEKEEP_XVFB_PID=
-  fi
+  local pid
+  for pid in "${PAGEKEEP_XVFB_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  PAGEKEEP_XVFB_PIDS=()
 }
 
 # A ready 32-bit prefix with fonts for GDI+, made once per build tree.
@@ -72,4 +81,26 @@ pk_stop_wine() {
   [ -n "${WINEPREFIX:-}" ] || return 0
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
+}
+
+# A test desktop: a display with a fresh prefix (and so a wineserver) of its
+# own. Exes on different desktops share no windows, clipboard or hotkeys, so
+# CTest runs them side by side; scripts/wine-exec picks the one a test names.
+pk_test_desktop() {
+  local number=$1 display=$2
+  local prefix=$PAGEKEEP_WINE/test-$number
+  pk_ensure_template
+  rm -rf "$prefix"
+  cp -a "$PAGEKEEP_WINE/template" "$prefix"
+  export "PAGEKEEP_DESKTOP_${number}_DISPLAY=$display"
+  export "PAGEKEEP_DESKTOP_${number}_PREFIX=$prefix"
+}
+
+# Ends the Wine of every test desktop.
+pk_stop_test_desktops() {
+  local prefix
+  for prefix in "$PAGEKEEP_WINE"/test-*; do
+    [ -d "$prefix" ] || continue
+    WINEPREFIX=$prefix pk_stop_wine
+  done
 }
