@@ -75,7 +75,15 @@ bool FileExists(const std::wstring &aFileName) {
          !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring DecodeAnsiText(std::span<const std::uint8_t> aData) {
+// A character of an ANSI code page takes at most this many bytes (UTF-8 can
+// be the ANSI code page).
+constexpr std::size_t MaxBytesPerAnsiChar = 4;
+
+std::wstring DecodeAnsiText(std::span<const std::uint8_t> aData, std::size_t aMaxLength) {
+  // One character more than asked for: a character cut by the byte limit is
+  // always beyond the ones returned.
+  if (aMaxLength < aData.size() / MaxBytesPerAnsiChar)
+    aData = aData.first((aMaxLength + 1) * MaxBytesPerAnsiChar);
   const auto end = std::find(aData.begin(), aData.end(), std::uint8_t{0});
   const int length = static_cast<int>(end - aData.begin());
   if (length == 0)
@@ -85,13 +93,17 @@ std::wstring DecodeAnsiText(std::span<const std::uint8_t> aData) {
       static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, bytes, length, nullptr, 0)), L'\0');
   if (!text.empty())
     ::MultiByteToWideChar(CP_ACP, 0, bytes, length, text.data(), static_cast<int>(text.size()));
+  if (text.size() > aMaxLength)
+    text.resize(aMaxLength);
   return text;
 }
 
-std::wstring DecodeUnicodeText(std::span<const std::uint8_t> aData) {
+std::wstring DecodeUnicodeText(std::span<const std::uint8_t> aData, std::size_t aMaxLength) {
+  const std::size_t units = std::min(aData.size() / 2, aMaxLength);
   std::wstring text;
-  for (std::size_t i = 0; i + 1 < aData.size(); i += 2) {
-    const auto unit = static_cast<wchar_t>(aData[i] | (aData[i + 1] << 8));
+  text.reserve(std::min<std::size_t>(units, 4096));
+  for (std::size_t i = 0; i < units; ++i) {
+    const auto unit = static_cast<wchar_t>(aData[2 * i] | (aData[2 * i + 1] << 8));
     if (unit == L'\0')
       break;
     text += unit;
@@ -144,8 +156,12 @@ std::wstring TBaseAnalyzer::GetTextPreview(const TAuto<TClipboardStateContainer>
       FirstFormat(aState(), {ClipboardFormats::Text, ClipboardFormats::UnicodeText});
   if (!text)
     return {};
-  return CutTextPreview(text->Format() == ClipboardFormats::Text ? DecodeAnsiText(text->Data())
-                                                                 : DecodeUnicodeText(text->Data()));
+  // A page may hold hundreds of megabytes of text; the preview needs only
+  // enough of it to tell whether it has to be cut.
+  const std::size_t needed = MaxTextPreviewLength + 1;
+  return CutTextPreview(text->Format() == ClipboardFormats::Text
+                            ? DecodeAnsiText(text->Data(), needed)
+                            : DecodeUnicodeText(text->Data(), needed));
 }
 
 std::optional<TBitmap>

@@ -86,6 +86,21 @@ INSTANTIATE_TEST_SUITE_P(
                     TDecodeCase{"ZeroFirst", {0, 'A'}, L"", L"\u4100"}),
     [](const auto &aInfo) { return TestName(aInfo.param.fName); });
 
+// A limit shorter than the block stops the reading there; one beyond the
+// end or the zero changes nothing. The guarded page shows a read past the
+// bytes.
+TEST(TextPreview, DecodersStopAtTheirLimit) {
+  const TGuardedBytes ansi(std::vector<std::uint8_t>{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'});
+  EXPECT_EQ(L"", DecodeAnsiText(ansi.Span(), 0));
+  EXPECT_EQ(L"ab", DecodeAnsiText(ansi.Span(), 2));
+  EXPECT_EQ(L"abcdefghi", DecodeAnsiText(ansi.Span(), 9));
+  EXPECT_EQ(L"abcdefghi", DecodeAnsiText(ansi.Span(), 50));
+  const TGuardedBytes wide(UnicodeBytes(L"abcd"));
+  EXPECT_EQ(L"", DecodeUnicodeText(wide.Span(), 0));
+  EXPECT_EQ(L"abc", DecodeUnicodeText(wide.Span(), 3));
+  EXPECT_EQ(L"abcd", DecodeUnicodeText(wide.Span(), 5));
+}
+
 TEST(TextPreview, TakesTheFirstTextFormatInCaptureOrder) {
   auto unicodeFirst = MakeSnapshot({{CF_LOCALE, L"", {9, 4, 0, 0}},
                                     {CF_UNICODETEXT, L"", UnicodeBytes(L"wide \u00E9")},
