@@ -16,7 +16,6 @@ using namespace Bench;
 
 constexpr std::size_t MiB = 1024 * 1024;
 constexpr int Runs = 15;
-constexpr unsigned PrivateModeCommand = 1;
 
 std::string Text(std::optional<double> aMilliseconds) {
   char buffer[32];
@@ -142,10 +141,10 @@ void StartupToTray() {
 }
 
 void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aPage, double aPut) {
-  aProgram.Command(TProgram::PageCommand(1));
+  aProgram.Command(PageCommand(1));
   SetClipboard({{CF_UNICODETEXT, aPage}});
   aProgram.Barrier();
-  aProgram.Command(TProgram::PageCommand(2));
+  aProgram.Command(PageCommand(2));
   SetClipboardText(L"a small page");
   aProgram.Barrier();
   const double restore = MedianOf([&] {
@@ -156,7 +155,7 @@ void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aP
     aProgram.Press(VK_NUMPAD1);
     auto time = aWatch.TimeToChange(start);
     aProgram.WaitForAnnouncementAfter(before);
-    aProgram.Command(TProgram::PageCommand(2));
+    aProgram.Command(PageCommand(2));
     return time;
   });
   Figure("hotkey to clipboard restored, 1 MiB text page", Ratio(restore, aPut),
@@ -171,7 +170,7 @@ void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aP
   for (TClipFormat &format : ReadClipboard())
     if (!format.Data.empty())
       held.push_back(std::move(format));
-  aProgram.Command(PrivateModeCommand);
+  aProgram.Command(tcPrivateMode);
   const double putHeld = MedianOf([&] {
     aProgram.WaitIdle();
     aWatch.Reset();
@@ -179,7 +178,7 @@ void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aP
     SetClipboard(held);
     return aWatch.TimeToChange(start);
   });
-  aProgram.Command(PrivateModeCommand);
+  aProgram.Command(tcPrivateMode);
   char name[64];
   std::snprintf(name, sizeof name, "  (the same against putting its %u formats)",
                 static_cast<unsigned>(held.size()));
@@ -263,7 +262,7 @@ void MemoryFigures(TProgram &aProgram, const TBaselines &aBaselines) {
   const UINT format = RegisterFormat(L"Pagekeep Bench Block");
   // Two copies into each page: ten pages and ten history entries, 20 MiB held.
   for (int page = 0; page < 10; ++page) {
-    aProgram.Command(TProgram::PageCommand(page));
+    aProgram.Command(PageCommand(page));
     for (unsigned copy = 0; copy < 2; ++copy) {
       SetClipboard({{format, BinaryBlock(MiB, static_cast<unsigned>(page) * 2 + copy)}});
       aProgram.Barrier();
@@ -273,7 +272,7 @@ void MemoryFigures(TProgram &aProgram, const TBaselines &aBaselines) {
   Figure("private memory after 20 copies of 1 MiB", Bytes(copies),
          "growth " + Bytes(copies - idle) + " / held 20 MiB", "growth ~ content held");
   for (int i = 0; i < 1000; ++i)
-    aProgram.Command(TProgram::PageCommand(i % 10));
+    aProgram.Command(PageCommand(i % 10));
   const double switches = static_cast<double>(aProgram.PrivateBytes());
   char perSwitch[64];
   std::snprintf(perSwitch, sizeof perSwitch, "growth %.0f bytes per switch",
@@ -313,9 +312,8 @@ void MemoryFigures(TProgram &aProgram, const TBaselines &aBaselines) {
       },
       harness(aBaselines.PictureReadGrowth));
   steady("private memory after 500 switches between pictures",
-         [&](int aStep) { aProgram.Command(TProgram::PageCommand(aStep % 2 ? 8 : 9)); });
-  steady("private memory after 500 Info announcements",
-         [&](int) { aProgram.Command(TProgram::InfoCommand); });
+         [&](int aStep) { aProgram.Command(PageCommand(aStep % 2 ? 8 : 9)); });
+  steady("private memory after 500 Info announcements", [&](int) { aProgram.Command(tcInfo); });
 }
 
 // A process looked at from inside by the probe DLL: its messages, its

@@ -118,8 +118,8 @@ void TProgram::FindWindows() {
 bool TProgram::TrayAnswers() const {
   DWORD_PTR result = 0;
   return fTray &&
-         ::SendMessageTimeoutW(fTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemState"),
-                               CloseCommand, 0, SMTO_NORMAL, 1000, &result) &&
+         ::SendMessageTimeoutW(fTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemState"), tcClose,
+                               0, SMTO_NORMAL, 1000, &result) &&
          (result & 1);
 }
 
@@ -159,7 +159,7 @@ void TProgram::Press(WORD aKey) {
 }
 
 bool TProgram::Barrier() {
-  return Command(InfoCommand);
+  return Command(tcInfo);
 }
 
 HWND TProgram::VisibleWindow() const {
@@ -192,7 +192,7 @@ SIZE_T TProgram::PrivateBytes() const {
 
 void TProgram::Close() {
   if (fTray)
-    ::PostMessageW(fTray, WM_COMMAND, CloseCommand, 0);
+    ::PostMessageW(fTray, WM_COMMAND, tcClose, 0);
   if (!fProcess.WaitForExit(10000ms))
     fProcess.Terminate();
 }

@@ -4,6 +4,7 @@
 // tight waits, a clipboard listener of its own, and the program's windows.
 
 #include "harness/Harness.h"
+#include "harness/TrayCommands.h"
 
 #include <chrono>
 #include <functional>
@@ -50,10 +51,6 @@ private:
 // and the number of the newest announcement.
 class TProgram {
 public:
-  static constexpr unsigned InfoCommand = 8;
-  static constexpr unsigned CloseCommand = 10;
-  static unsigned PageCommand(int aPage) { return 200u + static_cast<unsigned>(aPage); }
-
   explicit TProgram(const std::wstring &aArguments);
   // Waits for the tray to answer: start-up has completed.
   bool WaitReady(std::chrono::milliseconds aTimeout = 10000ms);

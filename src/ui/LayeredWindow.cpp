@@ -89,10 +89,6 @@ void TLayeredWindow::Present(const GdiPlus::TPremultipliedImage &aImage, POINT a
              "UpdateLayeredWindow");
 }
 
-void TLayeredWindow::ShowNoActivate() {
-  ::ShowWindow(fWindow.Get(), SW_SHOWNOACTIVATE);
-}
-
 void TLayeredWindow::StartTimer(UINT_PTR aId, UINT aMilliseconds) {
   CheckWin32(::SetTimer(fWindow.Get(), aId, aMilliseconds, nullptr) != 0, "SetTimer");
 }

@@ -28,8 +28,6 @@ public:
   // Shows aImage with its top left corner at aPosition (screen pixels),
   // faded by aOpacity (0 to 255).
   void Present(const GdiPlus::TPremultipliedImage &aImage, POINT aPosition, BYTE aOpacity);
-  // Shows the window without activating it.
-  void ShowNoActivate();
 
   void StartTimer(UINT_PTR aId, UINT aMilliseconds);
   void StopTimer(UINT_PTR aId);

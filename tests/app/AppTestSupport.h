@@ -2,6 +2,7 @@
 
 #include "app/MainForm.h"
 #include "harness/Harness.h"
+#include "harness/TrayCommands.h"
 #include "update/AutomaticUpdate.Registry.h"
 
 #include <gtest/gtest.h>
@@ -99,18 +100,8 @@ inline std::size_t NumpadIndex(int aPage) {
   return static_cast<std::size_t>(aPage) * 2 + 1;
 }
 
-// Tray command ids: top-level position p is p + 1, page n is 200 + n.
-enum TTrayCommand : unsigned {
-  tcPrivateMode = 1,
-  tcPreviousHistory = 4,
-  tcNextHistory = 5,
-  tcPreviousPage = 6,
-  tcNextPage = 7,
-  tcInfo = 8,
-  tcClose = 10
-};
-inline unsigned PageCommand(int aPage) {
-  return 200u + static_cast<unsigned>(aPage);
-}
+using Harness::PageCommand;
+using Harness::TTrayCommand;
+using enum Harness::TTrayCommand;
 
 } // namespace AppTest

@@ -5,6 +5,7 @@
 // hotkey presses.
 
 #include "harness/Harness.h"
+#include "harness/TrayCommands.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,6 @@
 namespace PagekeepDriver {
 
 using namespace Harness;
-
-// Tray command ids: top-level position p is p + 1, page n is 200 + n.
-enum TTrayCommand : unsigned {
-  tcPrivateMode = 1,
-  tcPreviousHistory = 4,
-  tcNextHistory = 5,
-  tcPreviousPage = 6,
-  tcNextPage = 7,
-  tcInfo = 8,
-  tcClose = 10
-};
-inline unsigned PageCommand(int aPage) {
-  return 200u + static_cast<unsigned>(aPage);
-}
 
 class TPagekeep {
 public:
