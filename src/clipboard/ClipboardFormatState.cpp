@@ -14,9 +14,9 @@ namespace {
 std::atomic<TGlobalAllocator> gGlobalAllocator{&::GlobalAlloc};
 
 // Formats the system synthesises from others, so a copy of them is not kept.
+// CF_TIFF is not among them: nothing makes it again, so it is kept as a block.
 bool IsSynthesisedFormat(WORD aFormat) {
-  return aFormat == CF_METAFILEPICT || aFormat == CF_TIFF || aFormat == CF_DIB ||
-         aFormat == CF_DIBV5;
+  return aFormat == CF_METAFILEPICT || aFormat == CF_DIB || aFormat == CF_DIBV5;
 }
 
 // Hands a handle to the clipboard; the clipboard owns it only on success.
