@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #if defined(__GNUC__)
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #endif
 
 std::string ClassNameOf(const std::type_info &aType) {

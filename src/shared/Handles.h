@@ -95,7 +95,8 @@ using TGdiObjectHandle = TUniqueHandle<TNullHandleTraits<HGDIOBJ, HandleClosers:
 using TMemoryDCHandle = TUniqueHandle<TNullHandleTraits<HDC, HandleClosers::MemoryDC>>;
 using TRegistryKey = TUniqueHandle<TNullHandleTraits<HKEY, HandleClosers::RegistryKey>>;
 using TGlobalHandle = TUniqueHandle<TNullHandleTraits<HGLOBAL, HandleClosers::Global>>;
-using TEnhMetaFileHandle = TUniqueHandle<TNullHandleTraits<HENHMETAFILE, HandleClosers::EnhMetaFile>>;
+using TEnhMetaFileHandle =
+    TUniqueHandle<TNullHandleTraits<HENHMETAFILE, HandleClosers::EnhMetaFile>>;
 
 // A window DC obtained with GetDC, released with ReleaseDC.
 class TWindowDC {
