@@ -3,9 +3,7 @@
 #include "shared/Handles.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cwctype>
-#include <filesystem>
 #include <stdexcept>
 
 namespace ProgramCopies {
@@ -92,25 +90,6 @@ std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstri
                      &size) != ERROR_SUCCESS)
     return std::nullopt;
   return std::wstring(buffer);
-}
-
-bool Exists(const std::wstring &aPath) {
-  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-TTemporaryFolder::TTemporaryFolder(const std::wstring &aName) {
-  static std::atomic<int> counter = 0;
-  wchar_t temp[MAX_PATH + 1];
-  CheckWin32(::GetTempPathW(MAX_PATH + 1, temp) != 0, "GetTempPathW");
-  fPath = std::wstring(temp) + L"pk-e2e-" + aName + L"-" +
-          std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L"\\";
-  std::filesystem::remove_all(fPath);
-  std::filesystem::create_directories(fPath);
-}
-
-TTemporaryFolder::~TTemporaryFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(fPath, ignored);
 }
 
 TBytes SecondBuild() {

@@ -25,23 +25,10 @@ void ResetInstallation();
 void WriteStoredVersion(const std::wstring &aVersion);
 std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstring &aName);
 
+using Harness::Exists;
 using Harness::ReadFileBytes;
+using Harness::TTemporaryFolder;
 using Harness::WriteFileBytes;
-bool Exists(const std::wstring &aPath);
-
-// A fresh folder under %TEMP%, removed with everything in it at the end.
-class TTemporaryFolder {
-public:
-  explicit TTemporaryFolder(const std::wstring &aName);
-  TTemporaryFolder(const TTemporaryFolder &) = delete;
-  TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
-  ~TTemporaryFolder();
-  // With its trailing backslash.
-  const std::wstring &Path() const noexcept { return fPath; }
-
-private:
-  std::wstring fPath;
-};
 
 // The build's Pagekeep.exe with one byte of its DOS stub changed: another
 // complete i386 executable that runs the same and is told apart by its bytes.

@@ -15,17 +15,9 @@ namespace UpdateTest {
 using TBytes = std::vector<std::uint8_t>;
 
 // A fresh folder under %TEMP%, deleted with everything in it at the end.
-class TTemporaryFolder {
+class TTemporaryFolder : public Harness::TTemporaryFolder {
 public:
-  TTemporaryFolder();
-  TTemporaryFolder(const TTemporaryFolder &) = delete;
-  TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
-  ~TTemporaryFolder();
-  // The folder with its trailing backslash.
-  const std::wstring &Path() const noexcept { return fPath; }
-
-private:
-  std::wstring fPath;
+  TTemporaryFolder() : Harness::TTemporaryFolder(L"update") {}
 };
 
 // A key under HKEY_CURRENT_USER\Software\PagekeepTests, deleted at set-up
@@ -45,9 +37,9 @@ private:
 // Suite and test name, for keys and folders of the test's own.
 std::wstring CurrentTestName();
 
+using Harness::Exists;
 using Harness::ReadFileBytes;
 using Harness::WriteFileBytes;
-bool Exists(const std::wstring &aPath);
 // A program of this build, beside the test exe.
 std::wstring BuiltProgram(const std::wstring &aFileName);
 

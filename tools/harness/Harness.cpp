@@ -1,7 +1,9 @@
 #include "harness/Harness.h"
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -276,6 +278,25 @@ void PressKeys(const std::vector<WORD> &aVirtualKeys) {
     inputs.push_back(key(*it, true));
   UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   CheckWin32(sent == inputs.size(), "SendInput");
+}
+
+bool Exists(const std::wstring &aPath) {
+  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TTemporaryFolder::TTemporaryFolder(const std::wstring &aName) {
+  static std::atomic<int> counter = 0;
+  wchar_t temp[MAX_PATH + 1];
+  CheckWin32(::GetTempPathW(MAX_PATH + 1, temp) != 0, "GetTempPathW");
+  fPath = std::wstring(temp) + L"pk-" + aName + L"-" + std::to_wstring(::GetCurrentProcessId()) +
+          L"-" + std::to_wstring(++counter) + L"\\";
+  std::filesystem::remove_all(fPath);
+  std::filesystem::create_directories(fPath);
+}
+
+TTemporaryFolder::~TTemporaryFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(fPath, ignored);
 }
 
 } // namespace Harness

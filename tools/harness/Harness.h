@@ -76,6 +76,23 @@ UINT RegisterFormat(const std::wstring &aName);
 // never pass for the file.
 TBytes ReadFileBytes(const std::wstring &aPath);
 void WriteFileBytes(const std::wstring &aPath, const TBytes &aBytes);
+// A file or folder at aPath.
+bool Exists(const std::wstring &aPath);
+
+// A fresh folder under %TEMP% ("pk-<name>-<process>-<n>"), removed with
+// everything in it at the end.
+class TTemporaryFolder {
+public:
+  explicit TTemporaryFolder(const std::wstring &aName);
+  TTemporaryFolder(const TTemporaryFolder &) = delete;
+  TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
+  ~TTemporaryFolder();
+  // With its trailing backslash.
+  const std::wstring &Path() const noexcept { return fPath; }
+
+private:
+  std::wstring fPath;
+};
 
 // Presses the keys in order and releases them in reverse, with SendInput.
 void PressKeys(const std::vector<WORD> &aVirtualKeys);
