@@ -8,17 +8,7 @@ namespace {
 
 using namespace PagekeepDriver;
 
-class HotkeysTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    // Page 0 takes what the clipboard holds when start-up completes.
-    Copy(L"before start");
-    fPagekeep.emplace();
-    ASSERT_TRUE(fApp().WaitReady()) << "Pagekeep did not complete its start-up";
-  }
-  TPagekeep &fApp() { return *fPagekeep; }
-  std::optional<TPagekeep> fPagekeep;
-};
+class HotkeysTest : public TStartedPagekeepTest {};
 
 TEST_F(HotkeysTest, KeypadAndFKeySelectAPageAndPutItsContentBack) {
   Copy(L"zero");

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,18 @@ private:
 void Copy(const std::wstring &aText);
 void CopyFormats(const std::vector<TClipFormat> &aFormats);
 std::wstring ClipboardOrNone();
+
+// A test that starts with a ready program whose page 0 holds "before start".
+class TStartedPagekeepTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // Page 0 takes what the clipboard holds when start-up completes.
+    Copy(L"before start");
+    fPagekeep.emplace();
+    ASSERT_TRUE(fApp().WaitReady()) << "Pagekeep did not complete its start-up";
+  }
+  TPagekeep &fApp() { return *fPagekeep; }
+  std::optional<TPagekeep> fPagekeep;
+};
 
 } // namespace PagekeepDriver
