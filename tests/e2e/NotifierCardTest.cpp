@@ -13,6 +13,8 @@ using TClock = std::chrono::steady_clock;
 constexpr std::uint32_t White = 0xFFFFFFFF;
 constexpr std::uint32_t LightGrey = 0xFFEAEAEA;
 constexpr std::uint32_t Blue = 0xFF4F8BC1;
+constexpr std::uint32_t WriterBlue = 0xFF03669E;
+constexpr std::uint32_t BadgeYellow = 0xFFFFC928;
 constexpr int CardTop = 30;
 
 // The colours of the screen's top left corner, 0xFFRRGGBB.
@@ -190,16 +192,19 @@ struct TContentCase {
 };
 
 // A program of the user's, in the foreground with the focus in its edit
-// field, away from the card's corner.
+// field, away from the card's corner. Its frame is a plain window: other
+// processes read the caption of an edit control as empty under Wine.
 class TUserProgram {
 public:
-  TUserProgram()
-      : fWindow(::CreateWindowExW(0, L"Edit", L"User's program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  500, 400, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr),
-                                  nullptr)) {
-    CheckWin32(static_cast<bool>(fWindow), "CreateWindowExW");
+  explicit TUserProgram(const wchar_t *aCaption = L"User's program")
+      : fWindow(::CreateWindowExW(0, FrameClass(), aCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500,
+                                  400, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                                  nullptr)),
+        fEdit(::CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 280, 150,
+                                fWindow.Get(), nullptr, ::GetModuleHandleW(nullptr), nullptr)) {
+    CheckWin32(fWindow && fEdit, "CreateWindowExW");
     ::SetForegroundWindow(fWindow.Get());
-    ::SetFocus(fWindow.Get());
+    ::SetFocus(fEdit.Get());
     WaitUntil([&] { return ::GetForegroundWindow() == fWindow.Get(); }, 2s);
   }
   HWND Handle() const noexcept { return fWindow.Get(); }
@@ -213,7 +218,21 @@ public:
   }
 
 private:
+  static const wchar_t *FrameClass() {
+    static const ATOM atom = [] {
+      WNDCLASSW windowClass{};
+      windowClass.lpfnWndProc = ::DefWindowProcW;
+      windowClass.hInstance = ::GetModuleHandleW(nullptr);
+      windowClass.lpszClassName = L"PagekeepTestUserProgram";
+      const ATOM registered = ::RegisterClassW(&windowClass);
+      CheckWin32(registered != 0, "RegisterClassW");
+      return registered;
+    }();
+    return MAKEINTATOM(atom);
+  }
+
   TWindowHandle fWindow;
+  TWindowHandle fEdit; // destroyed first: it is the frame's child
 };
 
 class NotifierContentCard : public testing::TestWithParam<TContentCase> {};
@@ -280,6 +299,23 @@ TEST(NotifierCard, TextCardIsItsWrappedTextAndNinety) {
   ASSERT_FALSE(app.ShowCard('I').empty());
   EXPECT_NEAR(3 * oneLine, app.FormHeight() - 90, 3) << "one line: " << oneLine;
   EXPECT_EQ(255, TCorner().OutlineWidth(White));
+}
+
+// A copy made in an office-suite window (told by its caption: no such suite
+// is installed here) shows in the suite's colour with the warning badge, 3
+// from the top right of the card.
+TEST(NotifierCard, OfficeSuiteCopyCarriesTheWarningBadge) {
+  TQuietPagekeep app;
+  ASSERT_TRUE(app.Ready());
+  TUserProgram writer(L"Report.odt - LibreOffice Writer");
+  CopyFormats({{CF_UNICODETEXT, Utf16(L"A line from the report")}});
+  ASSERT_FALSE(app.ShowCard('I').empty());
+  const TCorner card;
+  EXPECT_EQ(255, card.OutlineWidth(White));
+  EXPECT_EQ(WriterBlue, card.At(5, CardTop + 5));
+  const int badgeLeft = 255 - 3 - 32;
+  EXPECT_EQ(BadgeYellow, card.At(badgeLeft + 10, CardTop + 3 + 24));
+  EXPECT_EQ(BadgeYellow, card.At(badgeLeft + 22, CardTop + 3 + 24));
 }
 
 } // namespace
