@@ -1,6 +1,6 @@
 #include "analysis/Bitmap.Convert.h"
 
-#include "analysis/ComScope.h"
+#include "shared/Com.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #include "analysis/Format.Base.h"
 
 #include "analysis/Bitmap.Convert.h"
-#include "analysis/ComScope.h"
 #include "analysis/Shared.Utils.h"
 #include "clipboard/ClipboardStateContainer.h"
+#include "shared/Com.h"
 
 #include <windows.h>
 

@@ -1,5 +1,7 @@
 #include "clipboard/ClipboardImages.h"
 
+#include "shared/Com.h"
+
 #include <initguid.h>
 
 #include <objbase.h>
@@ -12,62 +14,18 @@
 
 namespace {
 
-// Owns one COM interface reference.
-template <class T> class TComPtr {
-public:
-  TComPtr() = default;
-  TComPtr(const TComPtr &) = delete;
-  TComPtr &operator=(const TComPtr &) = delete;
-  ~TComPtr() {
-    if (fPointer)
-      fPointer->Release();
-  }
-  T *operator->() const noexcept { return fPointer; }
-  T *Get() const noexcept { return fPointer; }
-  T **Put() noexcept { return &fPointer; }
-  void **PutVoid() noexcept { return reinterpret_cast<void **>(&fPointer); }
-
-private:
-  T *fPointer = nullptr;
-};
-
-// COM for the duration of one conversion; tolerates a thread that already
-// initialised COM in the other apartment model.
-class TComScope {
-public:
-  TComScope() : fResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
-    if (FAILED(fResult) && fResult != RPC_E_CHANGED_MODE)
-      Check(fResult, "CoInitializeEx");
-  }
-  TComScope(const TComScope &) = delete;
-  TComScope &operator=(const TComScope &) = delete;
-  ~TComScope() {
-    if (SUCCEEDED(fResult))
-      ::CoUninitialize();
-  }
-
-  static void Check(HRESULT aResult, const char *aWhat) {
-    if (FAILED(aResult))
-      throw std::runtime_error(std::string(aWhat) + " failed (HRESULT " +
-                               std::to_string(static_cast<unsigned long>(aResult)) + ")");
-  }
-
-private:
-  HRESULT fResult;
-};
-
 void CreateFactory(TComPtr<IWICImagingFactory> &aFactory) {
-  TComScope::Check(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IWICImagingFactory, aFactory.PutVoid()),
-                   "CoCreateInstance(WICImagingFactory)");
+  CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWICImagingFactory, aFactory.PutVoid()),
+               "CoCreateInstance(WICImagingFactory)");
 }
 
 // Reads the bytes written into an HGLOBAL-backed stream.
 std::vector<std::uint8_t> StreamBytes(IStream *aStream) {
   HGLOBAL memory = nullptr;
-  TComScope::Check(::GetHGlobalFromStream(aStream, &memory), "GetHGlobalFromStream");
+  CheckHResult(::GetHGlobalFromStream(aStream, &memory), "GetHGlobalFromStream");
   STATSTG stat{};
-  TComScope::Check(aStream->Stat(&stat, STATFLAG_NONAME), "IStream::Stat");
+  CheckHResult(aStream->Stat(&stat, STATFLAG_NONAME), "IStream::Stat");
   TGlobalLock lock(memory);
   const auto *bytes = static_cast<const std::uint8_t *>(lock.Data());
   return std::vector<std::uint8_t>(bytes, bytes + stat.cbSize.QuadPart);
@@ -80,34 +38,34 @@ std::vector<std::uint8_t> EncodeBitmapAsBmp(HBITMAP aBitmap) {
   TComPtr<IWICImagingFactory> factory;
   CreateFactory(factory);
   TComPtr<IWICBitmap> source;
-  TComScope::Check(
+  CheckHResult(
       factory->CreateBitmapFromHBITMAP(aBitmap, nullptr, WICBitmapIgnoreAlpha, source.Put()),
       "CreateBitmapFromHBITMAP");
   TComPtr<IWICFormatConverter> converter;
-  TComScope::Check(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
-  TComScope::Check(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGR,
-                                         WICBitmapDitherTypeNone, nullptr, 0.0,
-                                         WICBitmapPaletteTypeCustom),
-                   "IWICFormatConverter::Initialize");
+  CheckHResult(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
+  CheckHResult(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGR,
+                                     WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom),
+               "IWICFormatConverter::Initialize");
   UINT width = 0, height = 0;
-  TComScope::Check(converter->GetSize(&width, &height), "GetSize");
+  CheckHResult(converter->GetSize(&width, &height), "GetSize");
 
   TComPtr<IStream> stream;
-  TComScope::Check(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), "CreateStreamOnHGlobal");
+  CheckHResult(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), "CreateStreamOnHGlobal");
   TComPtr<IWICBitmapEncoder> encoder;
-  TComScope::Check(factory->CreateEncoder(GUID_ContainerFormatBmp, nullptr, encoder.Put()),
-                   "CreateEncoder");
-  TComScope::Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache),
-                   "IWICBitmapEncoder::Initialize");
+  CheckHResult(factory->CreateEncoder(GUID_ContainerFormatBmp, nullptr, encoder.Put()),
+               "CreateEncoder");
+  CheckHResult(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache),
+               "IWICBitmapEncoder::Initialize");
   TComPtr<IWICBitmapFrameEncode> frame;
-  TComScope::Check(encoder->CreateNewFrame(frame.Put(), nullptr), "CreateNewFrame");
-  TComScope::Check(frame->Initialize(nullptr), "IWICBitmapFrameEncode::Initialize");
-  TComScope::Check(frame->SetSize(width, height), "SetSize");
+  CheckHResult(encoder->CreateNewFrame(frame.Put(), nullptr), "CreateNewFrame");
+  CheckHResult(frame->Initialize(nullptr), "IWICBitmapFrameEncode::Initialize");
+  CheckHResult(frame->SetSize(width, height), "SetSize");
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-  TComScope::Check(frame->SetPixelFormat(&format), "SetPixelFormat");
-  TComScope::Check(frame->WriteSource(converter.Get(), nullptr), "WriteSource");
-  TComScope::Check(frame->Commit(), "IWICBitmapFrameEncode::Commit");
-  TComScope::Check(encoder->Commit(), "IWICBitmapEncoder::Commit");
+  CheckHResult(frame->SetPixelFormat(&format), "SetPixelFormat");
+  CheckHResult(frame->WriteSource(converter.Get(), nullptr), "WriteSource");
+  CheckHResult(frame->Commit(), "IWICBitmapFrameEncode::Commit");
+  CheckHResult(encoder->Commit(), "IWICBitmapEncoder::Commit");
   return StreamBytes(stream.Get());
 }
 
@@ -118,29 +76,29 @@ TBitmapHandle DecodeBmpToDeviceBitmap(const std::vector<std::uint8_t> &aBmp) {
   TComPtr<IWICImagingFactory> factory;
   CreateFactory(factory);
   TComPtr<IWICStream> stream;
-  TComScope::Check(factory->CreateStream(stream.Put()), "CreateStream");
-  TComScope::Check(stream->InitializeFromMemory(const_cast<BYTE *>(aBmp.data()),
-                                                static_cast<DWORD>(aBmp.size())),
-                   "InitializeFromMemory");
+  CheckHResult(factory->CreateStream(stream.Put()), "CreateStream");
+  CheckHResult(stream->InitializeFromMemory(const_cast<BYTE *>(aBmp.data()),
+                                            static_cast<DWORD>(aBmp.size())),
+               "InitializeFromMemory");
   TComPtr<IWICBitmapDecoder> decoder;
-  TComScope::Check(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                    WICDecodeMetadataCacheOnDemand, decoder.Put()),
-                   "CreateDecoderFromStream");
+  CheckHResult(factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                WICDecodeMetadataCacheOnDemand, decoder.Put()),
+               "CreateDecoderFromStream");
   TComPtr<IWICBitmapFrameDecode> frame;
-  TComScope::Check(decoder->GetFrame(0, frame.Put()), "GetFrame");
+  CheckHResult(decoder->GetFrame(0, frame.Put()), "GetFrame");
   TComPtr<IWICFormatConverter> converter;
-  TComScope::Check(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
-  TComScope::Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
-                                         WICBitmapDitherTypeNone, nullptr, 0.0,
-                                         WICBitmapPaletteTypeCustom),
-                   "IWICFormatConverter::Initialize");
+  CheckHResult(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
+  CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
+                                     WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom),
+               "IWICFormatConverter::Initialize");
   UINT width = 0, height = 0;
-  TComScope::Check(converter->GetSize(&width, &height), "GetSize");
+  CheckHResult(converter->GetSize(&width, &height), "GetSize");
   if (width == 0 || height == 0 || width > 32768 || height > 32768)
     throw std::runtime_error("Invalid bitmap size");
   const UINT stride = width * 4;
   std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * height);
-  TComScope::Check(
+  CheckHResult(
       converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()), pixels.data()),
       "CopyPixels");
 

@@ -37,23 +37,8 @@ std::wstring FileNameOf(const std::wstring &aPath) {
   return aPath.substr(aPath.find_last_of(L"\\/") + 1);
 }
 
-// COM for the calling thread, undone on every path.
-class TComForThisThread {
-public:
-  TComForThisThread() : fResult(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  TComForThisThread(const TComForThisThread &) = delete;
-  TComForThisThread &operator=(const TComForThisThread &) = delete;
-  ~TComForThisThread() {
-    if (SUCCEEDED(fResult))
-      ::CoUninitialize();
-  }
-
-private:
-  HRESULT fResult;
-};
-
+// CoCreateGuid needs no COM on the thread.
 std::wstring NewIdentifier() {
-  TComForThisThread com;
   GUID guid;
   if (FAILED(::CoCreateGuid(&guid)))
     throw std::runtime_error("CoCreateGuid failed");
