@@ -6,18 +6,33 @@
 
 #include <objbase.h>
 #include <wincodec.h>
+#include <wrl/client.h>
 
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string>
 
+using Microsoft::WRL::ComPtr;
+
 namespace {
 
-void CreateFactory(TComPtr<IWICImagingFactory> &aFactory) {
+void CreateFactory(ComPtr<IWICImagingFactory> &aFactory) {
   CheckHResult(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, aFactory.PutVoid()),
+                                  IID_IWICImagingFactory,
+                                  reinterpret_cast<void **>(aFactory.GetAddressOf())),
                "CoCreateInstance(WICImagingFactory)");
+}
+
+// aSource as 32 bits per pixel: blue, green, red and a byte that carries no
+// colour.
+ComPtr<IWICFormatConverter> To32BitsBGR(IWICImagingFactory *aFactory, IWICBitmapSource *aSource) {
+  ComPtr<IWICFormatConverter> converter;
+  CheckHResult(aFactory->CreateFormatConverter(converter.GetAddressOf()), "CreateFormatConverter");
+  CheckHResult(converter->Initialize(aSource, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                                     nullptr, 0.0, WICBitmapPaletteTypeCustom),
+               "IWICFormatConverter::Initialize");
+  return converter;
 }
 
 // Reads the bytes written into an HGLOBAL-backed stream.
@@ -35,30 +50,26 @@ std::vector<std::uint8_t> StreamBytes(IStream *aStream) {
 
 std::vector<std::uint8_t> EncodeBitmapAsBmp(HBITMAP aBitmap) {
   TComScope com;
-  TComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICImagingFactory> factory;
   CreateFactory(factory);
-  TComPtr<IWICBitmap> source;
-  CheckHResult(
-      factory->CreateBitmapFromHBITMAP(aBitmap, nullptr, WICBitmapIgnoreAlpha, source.Put()),
-      "CreateBitmapFromHBITMAP");
-  TComPtr<IWICFormatConverter> converter;
-  CheckHResult(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
-  CheckHResult(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGR,
-                                     WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom),
-               "IWICFormatConverter::Initialize");
+  ComPtr<IWICBitmap> source;
+  CheckHResult(factory->CreateBitmapFromHBITMAP(aBitmap, nullptr, WICBitmapIgnoreAlpha,
+                                                source.GetAddressOf()),
+               "CreateBitmapFromHBITMAP");
+  const ComPtr<IWICFormatConverter> converter = To32BitsBGR(factory.Get(), source.Get());
   UINT width = 0, height = 0;
   CheckHResult(converter->GetSize(&width, &height), "GetSize");
 
-  TComPtr<IStream> stream;
-  CheckHResult(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), "CreateStreamOnHGlobal");
-  TComPtr<IWICBitmapEncoder> encoder;
-  CheckHResult(factory->CreateEncoder(GUID_ContainerFormatBmp, nullptr, encoder.Put()),
+  ComPtr<IStream> stream;
+  CheckHResult(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()),
+               "CreateStreamOnHGlobal");
+  ComPtr<IWICBitmapEncoder> encoder;
+  CheckHResult(factory->CreateEncoder(GUID_ContainerFormatBmp, nullptr, encoder.GetAddressOf()),
                "CreateEncoder");
   CheckHResult(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache),
                "IWICBitmapEncoder::Initialize");
-  TComPtr<IWICBitmapFrameEncode> frame;
-  CheckHResult(encoder->CreateNewFrame(frame.Put(), nullptr), "CreateNewFrame");
+  ComPtr<IWICBitmapFrameEncode> frame;
+  CheckHResult(encoder->CreateNewFrame(frame.GetAddressOf(), nullptr), "CreateNewFrame");
   CheckHResult(frame->Initialize(nullptr), "IWICBitmapFrameEncode::Initialize");
   CheckHResult(frame->SetSize(width, height), "SetSize");
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
@@ -73,25 +84,20 @@ TBitmapHandle DecodeBmpToDeviceBitmap(const std::vector<std::uint8_t> &aBmp) {
   if (aBmp.size() > std::numeric_limits<DWORD>::max())
     throw std::runtime_error("Bitmap too large");
   TComScope com;
-  TComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICImagingFactory> factory;
   CreateFactory(factory);
-  TComPtr<IWICStream> stream;
-  CheckHResult(factory->CreateStream(stream.Put()), "CreateStream");
+  ComPtr<IWICStream> stream;
+  CheckHResult(factory->CreateStream(stream.GetAddressOf()), "CreateStream");
   CheckHResult(stream->InitializeFromMemory(const_cast<BYTE *>(aBmp.data()),
                                             static_cast<DWORD>(aBmp.size())),
                "InitializeFromMemory");
-  TComPtr<IWICBitmapDecoder> decoder;
-  CheckHResult(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                WICDecodeMetadataCacheOnDemand, decoder.Put()),
+  ComPtr<IWICBitmapDecoder> decoder;
+  CheckHResult(factory->CreateDecoderFromStream(
+                   stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf()),
                "CreateDecoderFromStream");
-  TComPtr<IWICBitmapFrameDecode> frame;
-  CheckHResult(decoder->GetFrame(0, frame.Put()), "GetFrame");
-  TComPtr<IWICFormatConverter> converter;
-  CheckHResult(factory->CreateFormatConverter(converter.Put()), "CreateFormatConverter");
-  CheckHResult(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR,
-                                     WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeCustom),
-               "IWICFormatConverter::Initialize");
+  ComPtr<IWICBitmapFrameDecode> frame;
+  CheckHResult(decoder->GetFrame(0, frame.GetAddressOf()), "GetFrame");
+  const ComPtr<IWICFormatConverter> converter = To32BitsBGR(factory.Get(), frame.Get());
   UINT width = 0, height = 0;
   CheckHResult(converter->GetSize(&width, &height), "GetSize");
   if (width == 0 || height == 0 || width > 32768 || height > 32768)

@@ -33,22 +33,3 @@ public:
 private:
   HRESULT fResult;
 };
-
-// Owns one COM interface reference.
-template <class T> class TComPtr {
-public:
-  TComPtr() = default;
-  TComPtr(const TComPtr &) = delete;
-  TComPtr &operator=(const TComPtr &) = delete;
-  ~TComPtr() {
-    if (fPointer)
-      fPointer->Release();
-  }
-  T *operator->() const noexcept { return fPointer; }
-  T *Get() const noexcept { return fPointer; }
-  T **Put() noexcept { return &fPointer; }
-  void **PutVoid() noexcept { return reinterpret_cast<void **>(&fPointer); }
-
-private:
-  T *fPointer = nullptr;
-};
