@@ -92,8 +92,8 @@ protected:
     EXPECT_FALSE(Exists(ExePath() + L".old"));
   }
 
-  TTemporaryFolder fInstall;
-  TTemporaryFolder fServed;
+  TTemporaryFolder fInstall{L"update-install"};
+  TTemporaryFolder fServed{L"update-served"};
   TTestRegistryKey fKey{CurrentTestName()};
   TBytes fOriginal;
   std::unique_ptr<TUpdateServerProcess> fServer;

@@ -159,8 +159,8 @@ protected:
 
   std::wstring RunKey() const { return fKey.Path() + L"\\Run"; }
 
-  TTemporaryFolder fInstall;
-  TTemporaryFolder fServed;
+  TTemporaryFolder fInstall{L"update-install"};
+  TTemporaryFolder fServed{L"update-served"};
   TTestRegistryKey fKey{CurrentTestName()};
   std::unique_ptr<TUpdateServerProcess> fServer;
   std::unique_ptr<TAutomaticUpdate> fUpdater;

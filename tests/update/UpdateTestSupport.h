@@ -14,11 +14,7 @@ namespace UpdateTest {
 
 using TBytes = std::vector<std::uint8_t>;
 
-// A fresh folder under %TEMP%, deleted with everything in it at the end.
-class TTemporaryFolder : public Harness::TTemporaryFolder {
-public:
-  TTemporaryFolder() : Harness::TTemporaryFolder(L"update") {}
-};
+using Harness::TTemporaryFolder;
 
 // A key under HKEY_CURRENT_USER\Software\PagekeepTests, deleted at set-up
 // and at the end.
