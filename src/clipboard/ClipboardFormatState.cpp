@@ -2,11 +2,13 @@
 
 #include "clipboard/ClipboardImages.h"
 #include "clipboard/ClipboardSession.h"
+#include "clipboard/ClipboardStateContainer.h"
 #include "shared/Handles.h"
 
 #include <atomic>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -19,10 +21,27 @@ bool IsSynthesisedFormat(WORD aFormat) {
   return aFormat == CF_METAFILEPICT || aFormat == CF_DIB || aFormat == CF_DIBV5;
 }
 
-// Hands a handle to the clipboard; the clipboard owns it only on success.
+// Hands a handle to the clipboard; the clipboard owns it only on success. The
+// clipboard is open and the data checked, so a refusal means the system had
+// no memory for it.
 template <class THandle> void SetClipboardHandle(UINT aFormat, THandle &aHandle) {
-  if (::SetClipboardData(aFormat, aHandle.Get()))
-    aHandle.Detach();
+  if (!::SetClipboardData(aFormat, aHandle.Get()))
+    throw std::bad_alloc();
+  aHandle.Detach();
+}
+
+// Why a format's data could not be taken or put back, from the exception
+// being handled.
+TLeftOutReason CaughtReason() {
+  try {
+    throw;
+  } catch (const std::bad_alloc &) {
+    return TLeftOutReason::lrNoMemory;
+  } catch (const EFormatTooLarge &) {
+    return TLeftOutReason::lrTooLarge;
+  } catch (const std::exception &) {
+    return TLeftOutReason::lrUnreadable;
+  }
 }
 
 } // namespace
@@ -32,7 +51,7 @@ TGlobalAllocator SetGlobalAllocator(TGlobalAllocator aAllocator) noexcept {
 }
 
 TClipboardFormatState::TClipboardFormatState(WORD aFormat) : fFormat(aFormat) {
-  const HANDLE handle = ::GetClipboardData(aFormat);
+  const HANDLE handle = IsSynthesisedFormat(aFormat) ? nullptr : ::GetClipboardData(aFormat);
   fName = FormatName(aFormat);
   if (!handle)
     return;
@@ -41,11 +60,13 @@ TClipboardFormatState::TClipboardFormatState(WORD aFormat) : fFormat(aFormat) {
       CaptureBitmap(handle);
     else if (aFormat == CF_ENHMETAFILE)
       CaptureEnhMetaFile(handle);
-    else if (!IsSynthesisedFormat(aFormat))
+    else
       CaptureGlobalBlock(handle);
   } catch (const std::exception &) {
-    // A format that cannot be converted or copied stays listed, without data.
-    fData.clear();
+    // A format that cannot be converted or copied stays listed, without data,
+    // and says why.
+    fData = {};
+    fLeftOutReason = CaughtReason();
   }
 }
 
@@ -62,7 +83,9 @@ void TClipboardFormatState::CaptureGlobalBlock(HANDLE aHandle) {
   if (::GlobalFlags(block) == GMEM_INVALID_HANDLE)
     return;
   const SIZE_T size = ::GlobalSize(block);
-  if (size > MaxCapturedFormatSize || size == 0)
+  if (size > MaxCapturedFormatSize)
+    throw EFormatTooLarge("Clipboard block too large");
+  if (size == 0)
     return;
   TGlobalLock lock(block);
   const auto *bytes = static_cast<const std::uint8_t *>(lock.Data());
@@ -75,15 +98,22 @@ std::wstring TClipboardFormatState::FormatName(WORD aFormat) {
   return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-void TClipboardFormatState::Restore() const {
-  if (fData.empty())
-    return;
+std::optional<TLeftOutReason> TClipboardFormatState::Restore() const {
+  if (fData.empty() || IsSynthesisedFormat(fFormat))
+    return std::nullopt;
+  try {
+    RestoreData();
+  } catch (const std::exception &) {
+    return CaughtReason();
+  }
+  return std::nullopt;
+}
+
+void TClipboardFormatState::RestoreData() const {
   if (fFormat == CF_BITMAP)
     RestoreBitmap();
   else if (fFormat == CF_ENHMETAFILE)
     RestoreEnhMetaFile();
-  else if (fFormat == CF_METAFILEPICT || fFormat == CF_DIB || fFormat == CF_DIBV5)
-    return;
   else
     RestoreGlobalBlock();
 }
@@ -98,17 +128,17 @@ void TClipboardFormatState::RestoreEnhMetaFile() const {
   SetClipboardHandle(CF_ENHMETAFILE, metaFile);
 }
 
-// A block that cannot be allocated or locked leaves this format out; the
-// other formats of the snapshot are still restored.
+// A block that cannot be allocated or locked (a discarded block) is the
+// system being out of memory.
 void TClipboardFormatState::RestoreGlobalBlock() const {
   TGlobalHandle block(gGlobalAllocator.load()(GMEM_MOVEABLE | GMEM_DDESHARE, fData.size()));
   if (!block)
-    return;
+    throw std::bad_alloc();
   try {
     TGlobalLock lock(block.Get());
     std::memcpy(lock.Data(), fData.data(), fData.size());
   } catch (const std::runtime_error &) {
-    return;
+    throw std::bad_alloc();
   }
   SetClipboardHandle(fFormat, block);
 }
@@ -117,6 +147,13 @@ std::wstring TClipboardFormatState::ToString() const {
   std::wstring text = L"Format: " + std::to_wstring(fFormat);
   text += fName.empty() ? L"\r\n" : L" (" + fName + L")\r\n";
   return text + L"Size: " + std::to_wstring(fData.size());
+}
+
+std::wstring FormatDisplayName(UINT aFormat, const std::wstring &aName) {
+  if (!aName.empty())
+    return aName;
+  std::wstring name = StandardFormatName(aFormat);
+  return name.empty() ? std::to_wstring(aFormat) : name;
 }
 
 std::wstring StandardFormatName(UINT aFormat) {

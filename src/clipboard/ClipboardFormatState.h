@@ -4,8 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+// Defined with the snapshot container, which keeps the list of left-out
+// formats.
+enum class TLeftOutReason;
 
 // The largest clipboard block that is captured; larger ones are left empty.
 constexpr std::size_t MaxCapturedFormatSize = 104857600;
@@ -22,21 +27,26 @@ public:
       : fFormat(aFormat), fName(std::move(aName)), fData(std::move(aData)) {}
   // Captures aFormat from the clipboard, which the caller holds open.
   // Throws only when the clipboard data handle cannot be obtained at all;
-  // conversion and copy failures leave the data empty.
+  // conversion and copy failures leave the data empty and say why in
+  // LeftOutReason(). The formats the system synthesises are not even asked
+  // for: asking makes the system render them, a copy of a picture each.
   explicit TClipboardFormatState(WORD aFormat);
 
   WORD Format() const noexcept { return fFormat; }
   const std::wstring &Name() const noexcept { return fName; }
   const std::vector<std::uint8_t> &Data() const noexcept { return fData; }
+  // Why capture left the data out (over a size limit, no memory, unreadable);
+  // empty when it was taken or there was nothing to take.
+  std::optional<TLeftOutReason> LeftOutReason() const noexcept { return fLeftOutReason; }
 
   // Registered name of a format; empty for predefined formats.
   static std::wstring FormatName(WORD aFormat);
 
   // Puts the data back on the clipboard, which the caller holds open and has
-  // emptied. Empty data and the formats the system synthesises are skipped; a
-  // block that cannot be allocated or locked is skipped too. Image decoder
-  // errors propagate.
-  void Restore() const;
+  // emptied. Empty data and the formats the system synthesises are skipped.
+  // Returns why the data could not be put back (too large, no memory, data
+  // that does not decode), or nothing when it was put back or skipped.
+  std::optional<TLeftOutReason> Restore() const;
 
   // "Format: <id> (<name>)\r\nSize: <bytes>".
   std::wstring ToString() const;
@@ -45,6 +55,7 @@ private:
   void CaptureBitmap(HANDLE aHandle);
   void CaptureEnhMetaFile(HANDLE aHandle);
   void CaptureGlobalBlock(HANDLE aHandle);
+  void RestoreData() const;
   void RestoreBitmap() const;
   void RestoreEnhMetaFile() const;
   void RestoreGlobalBlock() const;
@@ -52,12 +63,17 @@ private:
   WORD fFormat = 0;
   std::wstring fName;
   std::vector<std::uint8_t> fData;
+  std::optional<TLeftOutReason> fLeftOutReason;
 };
 
 // Allocates the global blocks that Restore hands to the clipboard. Replaceable
 // so that tests can make allocation fail; returns the previous allocator.
 using TGlobalAllocator = HGLOBAL(WINAPI *)(UINT aFlags, SIZE_T aBytes);
 TGlobalAllocator SetGlobalAllocator(TGlobalAllocator aAllocator) noexcept;
+
+// A name to show for a format: its registered name (aName when given), else
+// its constant name, else its decimal id.
+std::wstring FormatDisplayName(UINT aFormat, const std::wstring &aName);
 
 // The constant name of a predefined format ("CF_TEXT" for 1 ...
 // "CF_MAX_XP" for 18); empty for 0 and every id above 18.

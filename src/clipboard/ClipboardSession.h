@@ -3,6 +3,7 @@
 #include "shared/Handles.h"
 
 #include <chrono>
+#include <mutex>
 #include <stdexcept>
 
 // Raised when the clipboard cannot be opened: "Cannot open clipboard: <system
@@ -47,13 +48,27 @@ TClipboard &Clipboard();
 // holds, before giving up; short so the main thread never stalls.
 constexpr std::chrono::milliseconds ClipboardOpenPatience{100};
 
-// Holds the process-wide clipboard open for its lifetime.
+// Holds the process-wide clipboard open for its lifetime, and closes it only
+// if its own open succeeded, so a failed open never closes a clipboard that an
+// enclosing session holds.
 class TClipboardSession {
 public:
+  // Opens or throws EClipboardOpenError.
   explicit TClipboardSession(std::chrono::milliseconds aPatience = ClipboardOpenPatience) {
     Clipboard().Open(aPatience);
+    fOpened = true;
   }
+  // Tries to open; Opened() tells whether it did.
+  TClipboardSession(std::try_to_lock_t, std::chrono::milliseconds aPatience = ClipboardOpenPatience)
+      : fOpened(Clipboard().TryOpen(aPatience)) {}
   TClipboardSession(const TClipboardSession &) = delete;
   TClipboardSession &operator=(const TClipboardSession &) = delete;
-  ~TClipboardSession() { Clipboard().Close(); }
+  ~TClipboardSession() {
+    if (fOpened)
+      Clipboard().Close();
+  }
+  bool Opened() const noexcept { return fOpened; }
+
+private:
+  bool fOpened = false;
 };

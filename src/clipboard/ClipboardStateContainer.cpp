@@ -12,6 +12,17 @@ void TClipboardStateContainer::Add(std::unique_ptr<TClipboardFormatState> aForma
   if (!aFormat)
     throw std::invalid_argument("TClipboardStateContainer::Add needs a format");
   fItems.push_back(std::move(aFormat));
+  const TClipboardFormatState &added = *fItems.back();
+  if (const auto reason = added.LeftOutReason())
+    AddLeftOut({FormatDisplayName(added.Format(), added.Name()), *reason});
+}
+
+void TClipboardStateContainer::AddLeftOut(TLeftOutFormat aFormat) {
+  fLeftOut.push_back(std::move(aFormat));
+}
+
+const std::vector<TLeftOutFormat> &TClipboardStateContainer::LeftOut() const noexcept {
+  return fLeftOut;
 }
 
 const TClipboardFormatState &TClipboardStateContainer::operator[](int aIndex) const {
@@ -66,21 +77,6 @@ TClipboardStateContainer::LoadFromStream(TStream &aStream) {
 
 namespace {
 
-std::wstring Lowercase(std::wstring aText) {
-  if (!aText.empty())
-    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, aText.data(),
-                    static_cast<int>(aText.size()), aText.data(), static_cast<int>(aText.size()),
-                    nullptr, nullptr, 0);
-  return aText;
-}
-
-std::wstring OwnExecutablePath() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  path.resize(length);
-  return path;
-}
-
 std::wstring ProcessImagePath(DWORD aProcessId) {
   TKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, aProcessId));
   if (!process)
@@ -115,9 +111,12 @@ TActiveApplication GetActiveApplication() {
   ::GetWindowThreadProcessId(window, &processId);
   if (processId == 0)
     return application;
-  application.Path = ProcessImagePath(processId);
-  if (Lowercase(application.Path) == Lowercase(OwnExecutablePath()))
+  // A copy made in our own windows has no source. Compared by process, not
+  // by path: another program started from the same file (a second copy, the
+  // updater) is a source of its own.
+  if (processId == ::GetCurrentProcessId())
     return {};
+  application.Path = ProcessImagePath(processId);
   return application;
 }
 
@@ -145,9 +144,12 @@ TClipboardState CaptureClipboardState(bool aDetectApplication) {
   return TAutoPtr::Make(std::move(container));
 }
 
-void RestoreClipboardState(const TClipboardState &aState) {
+std::vector<TLeftOutFormat> RestoreClipboardState(const TClipboardState &aState) {
   TClipboardSession session;
   CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+  std::vector<TLeftOutFormat> skipped;
   for (const TClipboardFormatState &format : aState())
-    format.Restore();
+    if (const std::optional<TLeftOutReason> reason = format.Restore())
+      skipped.push_back({FormatDisplayName(format.Format(), format.Name()), *reason});
+  return skipped;
 }

@@ -22,6 +22,13 @@ struct TActiveApplication {
   friend bool operator==(const TActiveApplication &, const TActiveApplication &) = default;
 };
 
+// Why a format of the clipboard is missing from a snapshot or from a restore.
+enum class TLeftOutReason { lrTooLarge, lrNoMemory, lrRenderTimedOut, lrUnreadable };
+struct TLeftOutFormat {
+  std::wstring Name;
+  TLeftOutReason Reason;
+};
+
 // A snapshot of the whole clipboard: its formats in enumeration order and
 // the source program. Built once (by capture, the loader or a test) and then
 // shared read-only through TAuto handles.
@@ -63,8 +70,13 @@ public:
   TClipboardStateContainer(const TClipboardStateContainer &) = delete;
   TClipboardStateContainer &operator=(const TClipboardStateContainer &) = delete;
 
-  // Building only: appends a format (which must not be null).
+  // Building only: appends a format (which must not be null). A format whose
+  // capture left its data out is also named in LeftOut().
   void Add(std::unique_ptr<TClipboardFormatState> aFormat);
+  // Building only: names a format that the snapshot lacks. The list lives in
+  // memory only; the stream format does not carry it.
+  void AddLeftOut(TLeftOutFormat aFormat);
+  const std::vector<TLeftOutFormat> &LeftOut() const noexcept;
 
   int Count() const noexcept { return static_cast<int>(fItems.size()); }
   // Throws std::out_of_range for a bad index.
@@ -83,6 +95,7 @@ public:
 private:
   TItems fItems;
   TActiveApplication fActiveApplication;
+  std::vector<TLeftOutFormat> fLeftOut;
 };
 
 using TClipboardState = TAuto<TClipboardStateContainer>;
@@ -93,5 +106,6 @@ TActiveApplication GetActiveApplication();
 // busy. Unreadable formats are left out.
 TClipboardState CaptureClipboardState(bool aDetectApplication);
 // Replaces the clipboard's content with aState; throws EClipboardOpenError
-// (clipboard unchanged) when it cannot be opened.
-void RestoreClipboardState(const TClipboardState &aState);
+// (clipboard unchanged) when it cannot be opened. A format that cannot be put
+// back is skipped and the others are restored; the skipped ones are returned.
+std::vector<TLeftOutFormat> RestoreClipboardState(const TClipboardState &aState);

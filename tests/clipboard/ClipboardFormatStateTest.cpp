@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <chrono>
+#include <mutex>
+#include <stdexcept>
 
 using namespace ClipboardTest;
 
@@ -67,32 +68,6 @@ TEST(ClipboardSession, OpensNestAndOnlyTheOutermostCloseCloses) {
   EXPECT_FALSE(clipboard.IsOpen());
 }
 
-// Holds the clipboard open from another thread until released.
-class TClipboardHolder {
-public:
-  TClipboardHolder()
-      : fThread([this] {
-          fOpened = ::OpenClipboard(nullptr) != FALSE;
-          fReady = true;
-          while (!fRelease)
-            ::Sleep(5);
-          if (fOpened)
-            ::CloseClipboard();
-        }) {
-    while (!fReady)
-      ::Sleep(1);
-  }
-  ~TClipboardHolder() {
-    fRelease = true;
-    fThread.join();
-  }
-  bool Opened() const { return fOpened; }
-
-private:
-  std::atomic<bool> fOpened{false}, fReady{false}, fRelease{false};
-  std::thread fThread;
-};
-
 TEST(ClipboardSession, BusyClipboardRaisesTheOpenErrorAndChangesNothing) {
   PutText(L"before");
   const TClipboardState other = TAutoPtr::Make(std::make_unique<TClipboardStateContainer>());
@@ -113,17 +88,37 @@ TEST(ClipboardSession, BusyClipboardRaisesTheOpenErrorAndChangesNothing) {
   EXPECT_EQ(L"before", ReadText());
 }
 
-TEST(ActiveApplication, CopyFromOurOwnWindowHasNoSource) {
-  TWindowHandle window(::CreateWindowExW(0, L"STATIC", L"Pagekeep own window",
-                                         WS_VISIBLE | WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                                         nullptr, nullptr));
-  ASSERT_TRUE(window);
-  ::SetForegroundWindow(window.Get());
-  if (::GetForegroundWindow() != window.Get())
-    GTEST_SKIP() << "the test window could not be brought to the foreground";
-  EXPECT_TRUE(GetActiveApplication().IsEmpty());
-  PutText(L"own");
-  EXPECT_TRUE(CaptureClipboardState(true)().ActiveApplication().IsEmpty());
+TEST(ClipboardSession, TryingABusyClipboardOpensAndClosesNothing) {
+  TClipboardHolder holder;
+  ASSERT_TRUE(holder.Opened()) << "the holder thread never got the clipboard";
+  {
+    TClipboardSession session(std::try_to_lock, std::chrono::milliseconds(0));
+    EXPECT_FALSE(session.Opened());
+    EXPECT_FALSE(Clipboard().IsOpen());
+  }
+  EXPECT_EQ(0, Clipboard().OpenCount());
+}
+
+TEST(ClipboardSession, ClosesItsOwnOpenOnEveryWayOut) {
+  {
+    TClipboardSession outer;
+    const HWND owner = ::GetOpenClipboardWindow();
+    {
+      TClipboardSession inner(std::try_to_lock);
+      EXPECT_TRUE(inner.Opened());
+      EXPECT_EQ(2, Clipboard().OpenCount());
+    }
+    EXPECT_EQ(owner, ::GetOpenClipboardWindow()) << "the inner session closed the outer's";
+    EXPECT_THROW(
+        {
+          TClipboardSession failing;
+          throw std::runtime_error("fails while open");
+        },
+        std::runtime_error);
+    EXPECT_EQ(1, Clipboard().OpenCount());
+  }
+  EXPECT_EQ(nullptr, ::GetOpenClipboardWindow());
+  EXPECT_FALSE(Clipboard().IsOpen());
 }
 
 } // namespace

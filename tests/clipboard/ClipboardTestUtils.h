@@ -3,10 +3,13 @@
 #include "clipboard/ClipboardSession.h"
 #include "shared/Handles.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ClipboardTest {
@@ -71,5 +74,38 @@ inline std::vector<UINT> FormatsOnClipboard() {
     formats.push_back(format);
   return formats;
 }
+
+// Holds the clipboard open from another thread until it goes. It retries the
+// open (Wine's own clipboard bridge may hold it for a moment) and tells
+// whether it got it.
+class TClipboardHolder {
+public:
+  TClipboardHolder()
+      : fThread([this] {
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+          while (!(fOpened = ::OpenClipboard(nullptr) != FALSE) &&
+                 std::chrono::steady_clock::now() < deadline)
+            ::Sleep(5);
+          fReady = true;
+          while (!fRelease)
+            ::Sleep(5);
+          if (fOpened)
+            ::CloseClipboard();
+        }) {
+    while (!fReady)
+      ::Sleep(1);
+  }
+  TClipboardHolder(const TClipboardHolder &) = delete;
+  TClipboardHolder &operator=(const TClipboardHolder &) = delete;
+  ~TClipboardHolder() {
+    fRelease = true;
+    fThread.join();
+  }
+  bool Opened() const { return fOpened; }
+
+private:
+  std::atomic<bool> fOpened{false}, fReady{false}, fRelease{false};
+  std::thread fThread;
+};
 
 } // namespace ClipboardTest
