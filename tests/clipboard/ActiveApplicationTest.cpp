@@ -1,8 +1,6 @@
 #include "ClipboardTestUtils.h"
 #include "clipboard/ClipboardStateContainer.h"
 
-#include <shellapi.h>
-
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -46,19 +44,10 @@ std::wstring DoneEventName(DWORD aParent) {
 
 // Runs before the tests: a process started with HelperSwitch is the helper.
 const bool gIsHelper = [] {
-  int count = 0;
-  LPWSTR *arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (arguments && count == 3 && std::wstring(arguments[1]) == HelperSwitch)
-    RunForegroundHelper(static_cast<DWORD>(std::wcstoul(arguments[2], nullptr, 10)));
-  ::LocalFree(arguments);
+  if (const auto arguments = HelperArguments(HelperSwitch); arguments && arguments->size() == 1)
+    RunForegroundHelper(static_cast<DWORD>(std::stoul(arguments->front())));
   return false;
 }();
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH * 4, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
-}
 
 std::wstring LowerFileName(const std::wstring &aPath) {
   std::wstring name = aPath.substr(aPath.find_last_of(L"\\/") + 1);
@@ -91,20 +80,13 @@ public:
         fDone(
             ::CreateEventW(nullptr, TRUE, FALSE, DoneEventName(::GetCurrentProcessId()).c_str())) {
     CheckWin32(fReady && fDone, "CreateEventW");
-    std::wstring commandLine = L"\"" + ModulePath() + L"\" " + HelperSwitch + L" " +
-                               std::to_wstring(::GetCurrentProcessId());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    CheckWin32(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &startup, &info) != FALSE,
-               "CreateProcessW");
-    fProcess.Reset(info.hProcess);
-    TKernelHandle thread(info.hThread);
-    fProcessId = info.dwProcessId;
+    fProcess = StartThisExeAs(HelperSwitch, {std::to_wstring(::GetCurrentProcessId())});
+    fProcessId = ::GetProcessId(fProcess.Get());
     const HANDLE waits[] = {fReady.Get(), fProcess.Get()};
-    if (::WaitForMultipleObjects(2, waits, FALSE, 10000) != WAIT_OBJECT_0)
+    if (::WaitForMultipleObjects(2, waits, FALSE, 10000) != WAIT_OBJECT_0) {
+      ::SetEvent(fDone.Get());
       throw std::runtime_error("the second copy did not show its window");
+    }
   }
   TSecondCopy(const TSecondCopy &) = delete;
   TSecondCopy &operator=(const TSecondCopy &) = delete;
@@ -146,7 +128,7 @@ TEST_P(ActiveApplication, OwnProcessHasNoSourceAnotherProcessOfTheSameFileHas) {
       return;
     }
     EXPECT_EQ(HelperCaption, application.Caption);
-    EXPECT_EQ(LowerFileName(ModulePath()), LowerFileName(application.Path)) << application.Path;
+    EXPECT_EQ(LowerFileName(ThisExePath()), LowerFileName(application.Path)) << application.Path;
   });
 }
 

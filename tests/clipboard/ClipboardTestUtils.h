@@ -3,6 +3,8 @@
 #include "clipboard/ClipboardSession.h"
 #include "shared/Handles.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -73,6 +75,40 @@ inline std::vector<UINT> FormatsOnClipboard() {
   while ((format = ::EnumClipboardFormats(format)) != 0)
     formats.push_back(format);
   return formats;
+}
+
+inline std::wstring ThisExePath() {
+  std::wstring path(MAX_PATH * 4, L'\0');
+  path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+// Tests that need another program start this exe again with a helper switch;
+// the helper runs before the tests would (see HelperArguments) and exits.
+inline TKernelHandle StartThisExeAs(const wchar_t *aSwitch,
+                                    const std::vector<std::wstring> &aArguments) {
+  std::wstring commandLine = L"\"" + ThisExePath() + L"\" " + aSwitch;
+  for (const std::wstring &argument : aArguments)
+    commandLine += L" " + argument;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  CheckWin32(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &info) != FALSE,
+             "CreateProcessW");
+  TKernelHandle thread(info.hThread);
+  return TKernelHandle(info.hProcess);
+}
+
+// The arguments after aSwitch when this process was started as that helper.
+inline std::optional<std::vector<std::wstring>> HelperArguments(const wchar_t *aSwitch) {
+  int count = 0;
+  LPWSTR *arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::optional<std::vector<std::wstring>> result;
+  if (arguments && count >= 2 && std::wstring(arguments[1]) == aSwitch)
+    result.emplace(arguments + 2, arguments + count);
+  ::LocalFree(arguments);
+  return result;
 }
 
 // Holds the clipboard open from another thread until it goes. It retries the
