@@ -140,6 +140,12 @@ TBytes Pattern(std::size_t aSize) {
   return bytes;
 }
 
+void ExpectOnlyLeftOut(const TClipboardStateContainer &aState, const wchar_t *aName) {
+  ASSERT_EQ(1u, aState.LeftOut().size());
+  EXPECT_EQ(aName, aState.LeftOut()[0].Name);
+  EXPECT_EQ(TLeftOutReason::lrTooLarge, aState.LeftOut()[0].Reason);
+}
+
 struct TRoundTripCase {
   const char *Name;
   std::function<void()> Put;
@@ -166,135 +172,134 @@ constexpr std::size_t Limit = MaxCapturedFormatSize;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClipboardRoundTrip,
-    testing::Values(
-        TRoundTripCase{"UnicodeText", [] { PutText(SampleText); },
-                       [](const TClipboardStateContainer &aState) {
-                         const auto *text = Find(aState, CF_UNICODETEXT);
-                         ASSERT_NE(nullptr, text);
-                         EXPECT_EQ(TextBytes(SampleText), text->Data());
-                         EXPECT_EQ(L"", text->Name());
-                       },
-                       [] { EXPECT_EQ(SampleText, ReadText()); }},
-        TRoundTripCase{"RegisteredBinary",
-                       [] {
-                         PutBlocks({{TestFormat(), BinaryWithZeros}});
-                       },
-                       [](const TClipboardStateContainer &aState) {
-                         ASSERT_EQ(1, aState.Count());
-                         EXPECT_EQ(TestFormat(), aState[0].Format());
-                         EXPECT_EQ(L"Pagekeep Test Binary", aState[0].Name());
-                         EXPECT_EQ(BinaryWithZeros, aState[0].Data());
-                       },
-                       [] { EXPECT_EQ(BinaryWithZeros, ReadBlock(TestFormat())); }},
-        TRoundTripCase{"Bitmap", PutBitmap,
-                       [](const TClipboardStateContainer &aState) {
-                         const auto *bitmap = Find(aState, CF_BITMAP);
-                         ASSERT_NE(nullptr, bitmap);
-                         const TBytes &bmp = bitmap->Data();
-                         ASSERT_GT(bmp.size(), 54u);
-                         EXPECT_EQ('B', bmp[0]);
-                         EXPECT_EQ('M', bmp[1]);
-                         EXPECT_EQ(32, bmp[28]) << "bits per pixel";
-                       },
-                       [] {
-                         TClipboardSession session;
-                         const HBITMAP bitmap = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
-                         ASSERT_NE(nullptr, bitmap);
-                         EXPECT_EQ(ExpectedPixels(), BitmapPixels(bitmap));
-                       }},
-        TRoundTripCase{"EnhancedMetafile", PutMetaFile,
-                       [](const TClipboardStateContainer &aState) {
-                         const auto *emf = Find(aState, CF_ENHMETAFILE);
-                         ASSERT_NE(nullptr, emf);
-                         ASSERT_GT(emf->Data().size(), 8u);
-                         EXPECT_EQ(1, emf->Data()[0]) << "EMR_HEADER";
-                       },
-                       [] {
-                         TClipboardSession session;
-                         const auto metaFile =
-                             static_cast<HENHMETAFILE>(::GetClipboardData(CF_ENHMETAFILE));
-                         ASSERT_NE(nullptr, metaFile);
-                         ENHMETAHEADER header{};
-                         ASSERT_NE(0u, ::GetEnhMetaFileHeader(metaFile, sizeof(header), &header));
-                         EXPECT_GT(header.nRecords, 2u);
-                         EXPECT_FALSE(MetaFileBits(metaFile).empty());
-                       }},
-        TRoundTripCase{"FileDrop",
-                       [] {
-                         PutBlocks({{CF_HDROP, DropFilesBlock()}});
-                       },
-                       [](const TClipboardStateContainer &aState) {
-                         const auto *drop = Find(aState, CF_HDROP);
-                         ASSERT_NE(nullptr, drop);
-                         EXPECT_EQ(DropFilesBlock(), drop->Data());
-                       },
-                       [] { EXPECT_EQ(DropPaths, ClipboardDropPaths()); }},
-        // The system offers 3, 8 and 17 for these and makes them again from the
-        // bitmap and the metafile. Nothing makes CF_TIFF again: it is kept.
-        TRoundTripCase{"SynthesisedFormatsListedEmptyTiffKept",
-                       [] {
-                         PutBitmap();
-                         PutMetaFile();
-                         TClipboardSession session;
-                         const auto pixels = ExpectedPixels();
-                         // Add the bitmap again beside the metafile.
-                         BITMAPINFO info{};
-                         info.bmiHeader = {sizeof(BITMAPINFOHEADER),
-                                           BitmapWidth,
-                                           -BitmapHeight,
-                                           1,
-                                           32,
-                                           BI_RGB,
-                                           0,
-                                           0,
-                                           0,
-                                           0,
-                                           0};
-                         TWindowDC screen(nullptr);
-                         TBitmapHandle bitmap(::CreateDIBitmap(screen.Get(), &info.bmiHeader,
-                                                               CBM_INIT, pixels.data(), &info,
-                                                               DIB_RGB_COLORS));
-                         if (::SetClipboardData(CF_BITMAP, bitmap.Get()))
-                           bitmap.Detach();
-                         TGlobalHandle tiff = GlobalBlock({'I', 'I', 42, 0});
-                         if (::SetClipboardData(CF_TIFF, tiff.Get()))
-                           tiff.Detach();
-                       },
-                       [](const TClipboardStateContainer &aState) {
-                         for (UINT format : {CF_METAFILEPICT, CF_DIB, CF_DIBV5}) {
-                           const auto *item = Find(aState, format);
-                           ASSERT_NE(nullptr, item) << format;
-                           EXPECT_TRUE(item->Data().empty()) << format;
-                         }
-                         const auto *tiff = Find(aState, CF_TIFF);
-                         ASSERT_NE(nullptr, tiff);
-                         EXPECT_EQ((TBytes{'I', 'I', 42, 0}), tiff->Data());
-                       },
-                       [] {
-                         EXPECT_EQ((TBytes{'I', 'I', 42, 0}), ReadBlock(CF_TIFF));
-                       }},
-        TRoundTripCase{"BlockOfExactly100MiB",
-                       [] {
-                         PutBlocks({{TestFormat(), Pattern(Limit)}});
-                       },
-                       [](const TClipboardStateContainer &aState) {
-                         ASSERT_EQ(1, aState.Count());
-                         EXPECT_TRUE(aState[0].Data() == Pattern(Limit));
-                       },
-                       [] { EXPECT_TRUE(ReadBlock(TestFormat()) == Pattern(Limit)); }},
-        TRoundTripCase{"BlockAbove100MiBLeftEmpty",
-                       [] {
-                         PutBlocks({{TestFormat(), Pattern(Limit + 1)}});
-                       },
-                       [](const TClipboardStateContainer &aState) {
-                         ASSERT_EQ(1, aState.Count());
-                         EXPECT_EQ(TestFormat(), aState[0].Format());
-                         EXPECT_TRUE(aState[0].Data().empty());
-                         ASSERT_EQ(1u, aState.LeftOut().size());
-                         EXPECT_EQ(L"Pagekeep Test Binary", aState.LeftOut()[0].Name);
-                         EXPECT_EQ(TLeftOutReason::lrTooLarge, aState.LeftOut()[0].Reason);
-                       },
-                       [] { EXPECT_TRUE(FormatsOnClipboard().empty()); }}),
+    testing::Values(TRoundTripCase{"UnicodeText", [] { PutText(SampleText); },
+                                   [](const TClipboardStateContainer &aState) {
+                                     const auto *text = Find(aState, CF_UNICODETEXT);
+                                     ASSERT_NE(nullptr, text);
+                                     EXPECT_EQ(TextBytes(SampleText), text->Data());
+                                     EXPECT_EQ(L"", text->Name());
+                                   },
+                                   [] { EXPECT_EQ(SampleText, ReadText()); }},
+                    TRoundTripCase{"RegisteredBinary",
+                                   [] {
+                                     PutBlocks({{TestFormat(), BinaryWithZeros}});
+                                   },
+                                   [](const TClipboardStateContainer &aState) {
+                                     ASSERT_EQ(1, aState.Count());
+                                     EXPECT_EQ(TestFormat(), aState[0].Format());
+                                     EXPECT_EQ(L"Pagekeep Test Binary", aState[0].Name());
+                                     EXPECT_EQ(BinaryWithZeros, aState[0].Data());
+                                   },
+                                   [] { EXPECT_EQ(BinaryWithZeros, ReadBlock(TestFormat())); }},
+                    TRoundTripCase{"Bitmap", PutBitmap,
+                                   [](const TClipboardStateContainer &aState) {
+                                     const auto *bitmap = Find(aState, CF_BITMAP);
+                                     ASSERT_NE(nullptr, bitmap);
+                                     const TBytes &bmp = bitmap->Data();
+                                     ASSERT_GT(bmp.size(), 54u);
+                                     EXPECT_EQ('B', bmp[0]);
+                                     EXPECT_EQ('M', bmp[1]);
+                                     EXPECT_EQ(32, bmp[28]) << "bits per pixel";
+                                   },
+                                   [] {
+                                     TClipboardSession session;
+                                     const HBITMAP bitmap =
+                                         static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
+                                     ASSERT_NE(nullptr, bitmap);
+                                     EXPECT_EQ(ExpectedPixels(), BitmapPixels(bitmap));
+                                   }},
+                    TRoundTripCase{"EnhancedMetafile", PutMetaFile,
+                                   [](const TClipboardStateContainer &aState) {
+                                     const auto *emf = Find(aState, CF_ENHMETAFILE);
+                                     ASSERT_NE(nullptr, emf);
+                                     ASSERT_GT(emf->Data().size(), 8u);
+                                     EXPECT_EQ(1, emf->Data()[0]) << "EMR_HEADER";
+                                   },
+                                   [] {
+                                     TClipboardSession session;
+                                     const auto metaFile = static_cast<HENHMETAFILE>(
+                                         ::GetClipboardData(CF_ENHMETAFILE));
+                                     ASSERT_NE(nullptr, metaFile);
+                                     ENHMETAHEADER header{};
+                                     ASSERT_NE(0u, ::GetEnhMetaFileHeader(metaFile, sizeof(header),
+                                                                          &header));
+                                     EXPECT_GT(header.nRecords, 2u);
+                                     EXPECT_FALSE(MetaFileBits(metaFile).empty());
+                                   }},
+                    TRoundTripCase{"FileDrop",
+                                   [] {
+                                     PutBlocks({{CF_HDROP, DropFilesBlock()}});
+                                   },
+                                   [](const TClipboardStateContainer &aState) {
+                                     const auto *drop = Find(aState, CF_HDROP);
+                                     ASSERT_NE(nullptr, drop);
+                                     EXPECT_EQ(DropFilesBlock(), drop->Data());
+                                   },
+                                   [] { EXPECT_EQ(DropPaths, ClipboardDropPaths()); }},
+                    // The system offers 3, 8 and 17 for these and makes them again from the
+                    // bitmap and the metafile. Nothing makes CF_TIFF again: it is kept.
+                    TRoundTripCase{"SynthesisedFormatsListedEmptyTiffKept",
+                                   [] {
+                                     PutBitmap();
+                                     PutMetaFile();
+                                     TClipboardSession session;
+                                     const auto pixels = ExpectedPixels();
+                                     // Add the bitmap again beside the metafile.
+                                     BITMAPINFO info{};
+                                     info.bmiHeader = {sizeof(BITMAPINFOHEADER),
+                                                       BitmapWidth,
+                                                       -BitmapHeight,
+                                                       1,
+                                                       32,
+                                                       BI_RGB,
+                                                       0,
+                                                       0,
+                                                       0,
+                                                       0,
+                                                       0};
+                                     TWindowDC screen(nullptr);
+                                     TBitmapHandle bitmap(
+                                         ::CreateDIBitmap(screen.Get(), &info.bmiHeader, CBM_INIT,
+                                                          pixels.data(), &info, DIB_RGB_COLORS));
+                                     if (::SetClipboardData(CF_BITMAP, bitmap.Get()))
+                                       bitmap.Detach();
+                                     TGlobalHandle tiff = GlobalBlock({'I', 'I', 42, 0});
+                                     if (::SetClipboardData(CF_TIFF, tiff.Get()))
+                                       tiff.Detach();
+                                   },
+                                   [](const TClipboardStateContainer &aState) {
+                                     for (UINT format : {CF_METAFILEPICT, CF_DIB, CF_DIBV5}) {
+                                       const auto *item = Find(aState, format);
+                                       ASSERT_NE(nullptr, item) << format;
+                                       EXPECT_TRUE(item->Data().empty()) << format;
+                                     }
+                                     const auto *tiff = Find(aState, CF_TIFF);
+                                     ASSERT_NE(nullptr, tiff);
+                                     EXPECT_EQ((TBytes{'I', 'I', 42, 0}), tiff->Data());
+                                   },
+                                   [] {
+                                     EXPECT_EQ((TBytes{'I', 'I', 42, 0}), ReadBlock(CF_TIFF));
+                                   }},
+                    TRoundTripCase{"BlockOfExactly100MiB",
+                                   [] {
+                                     PutBlocks({{TestFormat(), Pattern(Limit)}});
+                                   },
+                                   [](const TClipboardStateContainer &aState) {
+                                     ASSERT_EQ(1, aState.Count());
+                                     EXPECT_TRUE(aState[0].Data() == Pattern(Limit));
+                                   },
+                                   [] { EXPECT_TRUE(ReadBlock(TestFormat()) == Pattern(Limit)); }},
+                    TRoundTripCase{"BlockAbove100MiBLeftEmpty",
+                                   [] {
+                                     PutBlocks({{TestFormat(), Pattern(Limit + 1)}});
+                                   },
+                                   [](const TClipboardStateContainer &aState) {
+                                     ASSERT_EQ(1, aState.Count());
+                                     EXPECT_EQ(TestFormat(), aState[0].Format());
+                                     EXPECT_TRUE(aState[0].Data().empty());
+                                     ExpectOnlyLeftOut(aState, L"Pagekeep Test Binary");
+                                   },
+                                   [] { EXPECT_TRUE(FormatsOnClipboard().empty()); }}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 TEST(ClipboardCapture, EmptyClipboardIsAnEmptyContainer) {
