@@ -450,8 +450,10 @@ int Serve(const TOptions &aOptions, const TLogLine &aLog) {
   // time limit.
   for (;;) {
     SOCKET accepted = ::accept(listener.Get(), nullptr, nullptr);
-    if (accepted == INVALID_SOCKET)
+    if (accepted == INVALID_SOCKET) {
+      ::Sleep(10); // a failing accept must not spin
       continue;
+    }
     auto connection = std::make_shared<TConnection>(accepted, aOptions.ClientTimeLimit);
     if (clients.load() >= MaxClients)
       continue;

@@ -160,6 +160,7 @@ std::wstring UsageText() {
          L"                             (NAME defaults to Pagekeep.exe)\n"
          L"  GET  /update.sig           serves RDIR\\update.sig, or SIG, or else\n"
          L"                             DIR\\NAME.sig when it exists; 404 without one\n"
+         L"                             (another file's signature: --signature OTHER.sig)\n"
          L"  --port 0 picks a free port; the first log line names it\n"
          L"  every request is logged to stdout (unless --quiet) and to FILE\n"
          L"  --delay: wait MS milliseconds before each answer (at most 60000)\n"
