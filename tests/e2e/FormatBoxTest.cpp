@@ -66,7 +66,7 @@ TEST_F(FormatBoxTest, AltDPressedAgainShowsTheOpenBoxInsteadOfAnother) {
   PressKeys({VK_MENU, 'D'});
   const HWND next = WaitForWindow(fApp().Id(), L"", L"Clipboard formats");
   EXPECT_NE(nullptr, next) << "a closed box leaves Alt+D working";
-  EXPECT_EQ(1u, FormatBoxes(fApp().Id()).size());
+  EXPECT_TRUE(WaitUntil([&] { return FormatBoxes(fApp().Id()).size() == 1; }));
   if (next)
     ::PostMessageW(next, WM_COMMAND, IDOK, 0);
 }
