@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -62,6 +64,21 @@ bool HasAnyAlpha(const std::vector<DWORD> &aPixels) {
 // A metafile claiming a larger picture is treated as broken rather than
 // drawn into gigabytes of memory.
 constexpr int MaxMetafilePreviewSide = 8192;
+
+// One side of the picture's frame (in 0.01 mm) in pixels of the device it
+// was made for. The header is another program's bytes: the sums are made in
+// 64 bits, where no value of the 32-bit fields can overflow.
+int MetafilePreviewSide(LONG aFrameFrom, LONG aFrameTo, LONG aDevicePixels,
+                        LONG aDeviceMillimeters) {
+  const std::int64_t frame = std::int64_t{aFrameTo} - aFrameFrom;
+  const std::int64_t hundredths = std::int64_t{aDeviceMillimeters} * 100;
+  if (hundredths == 0)
+    throw std::runtime_error("Cannot decode the metafile");
+  const double side = static_cast<double>(frame) * aDevicePixels / static_cast<double>(hundredths);
+  if (!(side >= 0.5 && side < MaxMetafilePreviewSide + 0.5))
+    throw std::runtime_error("Cannot decode the metafile");
+  return static_cast<int>(std::lround(side));
+}
 
 void CheckHr(HRESULT aResult, const char *aWhat) {
   if (FAILED(aResult))
@@ -123,9 +140,12 @@ TBitmap DecodeBmp(std::span<const std::byte> aData) {
       stream->InitializeFromMemory(reinterpret_cast<BYTE *>(const_cast<std::byte *>(aData.data())),
                                    static_cast<DWORD>(aData.size())),
       "Cannot decode the bitmap");
+  // The BMP decoder itself: letting WIC pick a decoder by the bytes would
+  // have any installed codec parse another program's data as its format.
   ComPtr<IWICBitmapDecoder> decoder;
-  CheckHr(factory->CreateDecoderFromStream(stream.Get(), &GUID_ContainerFormatBmp,
-                                           WICDecodeMetadataCacheOnDemand, &decoder),
+  CheckHr(factory->CreateDecoder(GUID_ContainerFormatBmp, nullptr, &decoder),
+          "Cannot create the bitmap decoder");
+  CheckHr(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand),
           "Cannot decode the bitmap");
   ComPtr<IWICBitmapFrameDecode> frame;
   CheckHr(decoder->GetFrame(0, &frame), "Cannot decode the bitmap");
@@ -153,14 +173,10 @@ TBitmap RenderEnhMetaFile(std::span<const std::byte> aData) {
   ENHMETAHEADER header{};
   if (!::GetEnhMetaFileHeader(metafile.Get(), sizeof(header), &header))
     throw std::runtime_error("Cannot decode the metafile");
-  // The picture's frame (in 0.01 mm) in pixels of the device it was made for.
-  const int width = ::MulDiv(header.rclFrame.right - header.rclFrame.left, header.szlDevice.cx,
-                             header.szlMillimeters.cx * 100);
-  const int height = ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, header.szlDevice.cy,
-                              header.szlMillimeters.cy * 100);
-  if (width <= 0 || height <= 0 || width > MaxMetafilePreviewSide ||
-      height > MaxMetafilePreviewSide)
-    throw std::runtime_error("Cannot decode the metafile");
+  const int width = MetafilePreviewSide(header.rclFrame.left, header.rclFrame.right,
+                                        header.szlDevice.cx, header.szlMillimeters.cx);
+  const int height = MetafilePreviewSide(header.rclFrame.top, header.rclFrame.bottom,
+                                         header.szlDevice.cy, header.szlMillimeters.cy);
   TBitmap result(width, height);
   BITMAPINFO info = TopDown32BitInfo(width, height);
   void *bits = nullptr;

@@ -133,5 +133,6 @@ TAlphaColor DominantColor(const std::optional<TBitmap> &aBitmap, TAlphaColor aDe
   const THSB hsb = RGBToHSB(average.fR, average.fG, average.fB);
   if (hsb.fBrightness <= MaximumBrightness)
     return RGBToColor(average.fR, average.fG, average.fB);
-  return HSBToColor(hsb.fHue, hsb.fSaturation, MaximumBrightness);
+  // An average just below pure red can come out at hue 360, which is red.
+  return HSBToColor(hsb.fHue % 360, hsb.fSaturation, MaximumBrightness);
 }

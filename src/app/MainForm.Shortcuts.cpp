@@ -2,10 +2,32 @@
 
 #include "clipboard/ClipboardFormatState.h"
 
+#include <cwchar>
 #include <variant>
 
 namespace {
 constexpr TShiftModifiers AltWin{TShiftModifier::smAlt, TShiftModifier::smWin};
+constexpr const wchar_t *FormatBoxTitle = L"Clipboard formats";
+
+// A message box is a dialog of the system's class "#32770" with the title
+// it was given.
+BOOL CALLBACK MatchFormatBox(HWND aWindow, LPARAM aFound) {
+  wchar_t className[16]{};
+  wchar_t title[64]{};
+  if (::GetClassNameW(aWindow, className, 16) && std::wcscmp(className, L"#32770") == 0 &&
+      ::GetWindowTextW(aWindow, title, 64) && std::wcscmp(title, FormatBoxTitle) == 0) {
+    *reinterpret_cast<HWND *>(aFound) = aWindow;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The format box of this thread, if it is open.
+HWND FindFormatBox() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &MatchFormatBox, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
 } // namespace
 
 // Registered in a fixed order, so the ids run 1 to 27 as the table gives
@@ -76,11 +98,22 @@ void TMainForm::ShowCurrentPageInfo() {
 }
 
 // The box runs its own modal loop inside the hotkey's dispatch; the message
-// window's nested dispatch keeps the other hotkeys working meanwhile.
+// window's nested dispatch keeps the other hotkeys working meanwhile. Alt+D
+// pressed again (or held down) while the box is open brings that box to the
+// front instead of opening one more inside it.
 void TMainForm::ShowClipboardFormats() {
+  if (fFormatBoxOpen) {
+    // Windows may refuse the foreground to a program that has not had the
+    // last input; it then flashes the box's button instead.
+    if (const HWND box = FindFormatBox())
+      ::SetForegroundWindow(box);
+    return;
+  }
   const std::wstring formats = ClipboardFormatList();
-  ::MessageBoxW(nullptr, formats.c_str(), L"Clipboard formats",
+  fFormatBoxOpen = true;
+  ::MessageBoxW(nullptr, formats.c_str(), FormatBoxTitle,
                 MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+  fFormatBoxOpen = false;
 }
 
 void TMainForm::CloseClick() {

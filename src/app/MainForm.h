@@ -139,6 +139,7 @@ private:
   bool fClipboardListenerAttached = false;
   bool fClipboardFormatListening = false;
   bool fTerminationHandlerAttached = false;
+  bool fFormatBoxOpen = false;
   HWND fAnnouncement = nullptr;
   unsigned fAnnouncementCount = 0;
   std::wstring fLastAnnouncement;

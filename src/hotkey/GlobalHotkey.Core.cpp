@@ -20,12 +20,15 @@ std::uint32_t SystemModifiers(TShiftModifiers aModifiers) noexcept {
 TGlobalHotkey::TGlobalHotkey(std::uint32_t aKey, std::uint32_t aModifiers, THotkeyHandler aHandler,
                              TWndProcFilter &aWindow)
     : fWindow(aWindow), fID(static_cast<std::uintptr_t>(UniqueID().GetUniqueID())), fKey(aKey),
-      fModifiers(aModifiers), fHandler(std::move(aHandler)) {
-  if (!fHandler)
+      fModifiers(aModifiers) {
+  if (!aHandler)
     throw std::invalid_argument("A hotkey needs a handler");
-  fRegistered = ::RegisterHotKey(fWindow.Handle(), static_cast<int>(fID), fModifiers, fKey) != 0;
+  fHandler = std::make_shared<const THotkeyHandler>(std::move(aHandler));
   fFilter = MakeMessageFilter([this](TMessage aMessage) { HandleMessage(aMessage); });
   fWindow.AddFilter(fFilter);
+  // Last, after everything that can fail: a failed construction runs no
+  // destructor, and the combination would stay registered for good.
+  fRegistered = ::RegisterHotKey(fWindow.Handle(), static_cast<int>(fID), fModifiers, fKey) != 0;
 }
 
 TGlobalHotkey::TGlobalHotkey(std::uint32_t aKey, TShiftModifiers aModifiers,
@@ -39,7 +42,11 @@ TGlobalHotkey::~TGlobalHotkey() {
   fWindow.RemoveFilter(fFilter);
 }
 
+// The handler may destroy this hotkey: it runs from a reference of its own,
+// and nothing of the object is touched once it has returned.
 void TGlobalHotkey::HandleMessage(const TMessage &aMessage) {
-  if (aMessage.Msg == WM_HOTKEY && aMessage.WParam == fID)
-    fHandler(*this, fID);
+  if (aMessage.Msg != WM_HOTKEY || aMessage.WParam != fID)
+    return;
+  const std::shared_ptr<const THotkeyHandler> handler = fHandler;
+  (*handler)(*this, aMessage.WParam);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <variant>
 
 enum class TShiftModifier : std::uint8_t { smAlt = 0, smShift = 1, smCtrl = 2, smWin = 3 };
@@ -40,6 +41,9 @@ using THotkeyUserData = std::variant<std::monostate, std::int32_t>;
 // for as long as the object lives. A combination the system refuses leaves
 // the object in place with Registered() false; its handler then never runs.
 // Create and destroy hotkeys on the thread that owns the message window.
+// A handler may destroy its own hotkey (closing the program from a modal
+// box that the handler opened does): the handler itself is released only
+// after it has returned.
 class TGlobalHotkey {
 public:
   TGlobalHotkey(std::uint32_t aKey, std::uint32_t aModifiers, THotkeyHandler aHandler,
@@ -53,7 +57,7 @@ public:
   std::uintptr_t ID() const noexcept { return fID; }
   std::uint32_t Key() const noexcept { return fKey; }
   std::uint32_t Modifiers() const noexcept { return fModifiers; }
-  const THotkeyHandler &Handler() const noexcept { return fHandler; }
+  const THotkeyHandler &Handler() const noexcept { return *fHandler; }
   bool Registered() const noexcept { return fRegistered; }
   const THotkeyUserData &UserData() const noexcept { return fUserData; }
   void SetUserData(THotkeyUserData aUserData) { fUserData = std::move(aUserData); }
@@ -65,7 +69,8 @@ private:
   std::uintptr_t fID;
   std::uint32_t fKey;
   std::uint32_t fModifiers;
-  THotkeyHandler fHandler;
+  // Shared with a running call of it, which keeps it alive.
+  std::shared_ptr<const THotkeyHandler> fHandler;
   bool fRegistered = false;
   THotkeyUserData fUserData;
   TMessageFilter fFilter;

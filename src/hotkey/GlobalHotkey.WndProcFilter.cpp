@@ -53,8 +53,11 @@ TWndProcFilter::~TWndProcFilter() {
   fFilters.clear();
 }
 
+// The one entry from the system. Nothing may unwind through the system's
+// frames: an error that escapes the dispatch itself (no memory for the copy
+// of the list, say) costs the filters this message and nothing more.
 LRESULT CALLBACK TWndProcFilter::ForwardingProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
-                                                LPARAM aLParam) {
+                                                LPARAM aLParam) noexcept {
   auto *self = static_cast<TWndProcFilter *>(::GetPropW(aWindow, BindingProperty));
   if (aMsg == WM_NCDESTROY) {
     ::RemovePropW(aWindow, BindingProperty);
@@ -62,23 +65,32 @@ LRESULT CALLBACK TWndProcFilter::ForwardingProc(HWND aWindow, UINT aMsg, WPARAM 
   }
   if (!self)
     return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  return self->WndProc(TMessage{aMsg, aWParam, aLParam, 0});
+  try {
+    self->WndProc(TMessage{aMsg, aWParam, aLParam, 0});
+  } catch (...) {
+  }
+  // Refusing would hold up the user's log-off or shutdown, whatever state
+  // the program is in (starting, updating, closing).
+  return aMsg == WM_QUERYENDSESSION ? TRUE : 0;
 }
 
-bool TWndProcFilter::IsAttached(const TMessageFilter &aFilter) const {
-  return std::find(fFilters.begin(), fFilters.end(), aFilter) != fFilters.end();
+bool TWndProcFilter::IsAttached(const TFilterEntry &aEntry) const {
+  return std::any_of(fFilters.begin(), fFilters.end(), [&](const TFilterEntry &aAttached) {
+    return aAttached.fSerial == aEntry.fSerial;
+  });
 }
 
-// Runs every filter that was attached when the message arrived and is still
-// attached when its turn comes, so a filter that removes itself (or another)
-// neither makes the next one miss the message nor runs a detached one.
-LRESULT TWndProcFilter::WndProc(TMessage aMessage) {
+// Runs every entry that was in the list when the message arrived and is
+// still in it when its turn comes, so a filter that removes itself (or
+// another) neither makes the next one miss the message nor runs a removed
+// entry.
+void TWndProcFilter::WndProc(const TMessage &aMessage) {
   std::lock_guard guard(fLock);
-  const std::vector<TMessageFilter> filters = fFilters;
-  for (const TMessageFilter &filter : filters) {
+  const std::vector<TFilterEntry> entries = fFilters;
+  for (const TFilterEntry &entry : entries) {
     try {
-      if (IsAttached(filter))
-        (*filter)(aMessage);
+      if (IsAttached(entry))
+        (*entry.fFilter)(aMessage);
     } catch (...) {
       // A failing filter must not reach the system nor stop the others.
     }
@@ -92,21 +104,27 @@ LRESULT TWndProcFilter::WndProc(TMessage aMessage) {
   } catch (...) {
     // Same rule for the listener.
   }
-  return 0;
 }
 
 void TWndProcFilter::AddFilter(const TMessageFilter &aFilter) {
   if (!aFilter)
     throw std::invalid_argument("A message filter needs a callable");
   std::lock_guard guard(fLock);
-  fFilters.push_back(aFilter);
+  fFilters.push_back(TFilterEntry{aFilter, ++fNextSerial});
 }
 
 void TWndProcFilter::RemoveFilter(const TMessageFilter &aFilter) {
   std::lock_guard guard(fLock);
-  const auto found = std::find(fFilters.begin(), fFilters.end(), aFilter);
+  const auto found =
+      std::find_if(fFilters.begin(), fFilters.end(),
+                   [&](const TFilterEntry &aEntry) { return aEntry.fFilter == aFilter; });
   if (found != fFilters.end())
     fFilters.erase(found);
+}
+
+std::size_t TWndProcFilter::FilterCount() const {
+  std::lock_guard guard(fLock);
+  return fFilters.size();
 }
 
 void TWndProcFilter::AddEventListener(std::uint32_t aMessage, const TMessageFilter &aListener) {

@@ -30,7 +30,8 @@ inline TMessageFilter MakeMessageFilter(std::function<void(TMessage)> aCallable)
 // A hidden top-level window that hands every message it receives to the
 // attached filters (all of them, in order) and then to the one listener of
 // the message id. Errors raised by filters and listeners never reach the
-// system; the answer is always 0.
+// system. The answer is 0, except that the window never refuses the end of
+// the session: WM_QUERYENDSESSION is answered TRUE.
 class TWndProcFilter {
 public:
   TWndProcFilter(const std::wstring &aCaption, const std::wstring &aClassName);
@@ -45,19 +46,31 @@ public:
   void AddEventListener(std::uint32_t aMessage, const TMessageFilter &aListener);
   void RemoveEventListener(std::uint32_t aMessage);
 
+  // The entries of the filter list; a filter added twice counts twice.
+  std::size_t FilterCount() const;
+
   HWND Handle() const noexcept { return fHWND.Get(); }
   const std::wstring &Caption() const noexcept { return fCaption; }
   const std::wstring &ClassName() const noexcept { return fClassName; }
 
 private:
-  static LRESULT CALLBACK ForwardingProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
-  LRESULT WndProc(TMessage aMessage);
-  bool IsAttached(const TMessageFilter &aFilter) const;
+  // One place in the filter list. The same filter may stand in several;
+  // the serial tells them apart, so removing one leaves the others.
+  struct TFilterEntry {
+    TMessageFilter fFilter;
+    std::uint64_t fSerial = 0;
+  };
+
+  static LRESULT CALLBACK ForwardingProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
+                                         LPARAM aLParam) noexcept;
+  void WndProc(const TMessage &aMessage);
+  bool IsAttached(const TFilterEntry &aEntry) const;
 
   std::wstring fCaption;
   std::wstring fClassName;
   mutable std::recursive_mutex fLock;
-  std::vector<TMessageFilter> fFilters;
+  std::vector<TFilterEntry> fFilters;
+  std::uint64_t fNextSerial = 0;
   std::map<std::uint32_t, TMessageFilter> fEvents;
   TWindowHandle fHWND;
 };

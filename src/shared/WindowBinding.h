@@ -2,8 +2,6 @@
 
 #include "shared/Handles.h"
 
-#include <exception>
-
 // The one way a window is bound to the object that owns it. The owner passes
 // `this` as the creation parameter and keeps its HWND in a TWindowHandle
 // field named fWindow; it declares `friend struct TWindowBinding<TOwner>`
@@ -12,10 +10,12 @@
 //   creation already reach it.
 // - At WM_NCDESTROY the binding is cleared and the owner lets the handle go
 //   without destroying the window a second time.
-// - An exception must not unwind through the system's frames that called
-//   us: a message whose handling failed gets the default handling instead.
+// - No exception of any kind may unwind through the system's frames that
+//   called us: a message whose handling failed gets the default handling
+//   instead.
 template <class TOwner> struct TWindowBinding {
-  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
+                                     LPARAM aLParam) noexcept {
     if (aMsg == WM_NCCREATE) {
       auto *create = reinterpret_cast<CREATESTRUCTW *>(aLParam);
       auto *owner = static_cast<TOwner *>(create->lpCreateParams);
@@ -32,7 +32,7 @@ template <class TOwner> struct TWindowBinding {
       return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
     try {
       return owner->HandleMessage(aMsg, aWParam, aLParam);
-    } catch (const std::exception &) {
+    } catch (...) {
       return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
     }
   }

@@ -93,21 +93,21 @@ void TNotifier::SetBackgroundColor(TAlphaColor aColor) {
   if (fContent.Background == aColor)
     return;
   fContent.Background = aColor;
-  ContentChanged();
+  LookChanged();
 }
 
 void TNotifier::SetFontColor(TAlphaColor aColor) {
   if (fContent.FontColor == aColor)
     return;
   fContent.FontColor = aColor;
-  ContentChanged();
+  LookChanged();
 }
 
 void TNotifier::SetShowWarning(bool aValue) {
   if (fContent.WarningVisible == aValue)
     return;
   fContent.WarningVisible = aValue;
-  ContentChanged();
+  LookChanged();
 }
 
 bool TNotifier::IsAnimating() const noexcept {
@@ -202,6 +202,17 @@ void TNotifier::ContentChanged() {
     Redraw();
 }
 
+// A new look is painted at the next frame, not now: the caller may be about
+// to show a new card, which then is the only one painted. The frame timer
+// stops by itself after one frame when nothing moves.
+void TNotifier::LookChanged() {
+  fCard.reset();
+  if (fClientWidth.Value() > 0 && fClientOpacity.Value() > 0 && !fFrameTimerRunning) {
+    fWindow.StartTimer(static_cast<UINT_PTR>(TTimer::Frame), FrameInterval);
+    fFrameTimerRunning = true;
+  }
+}
+
 // Puts the current state on the screen. The card is painted only after it
 // changed; a frame of an animation only moves and fades it.
 void TNotifier::Redraw() {
@@ -213,6 +224,7 @@ void TNotifier::Redraw() {
   if (visible && (!fCard || fCardScale != scale)) {
     fCard = fPainter.Paint(fContent, scale);
     fCardScale = scale;
+    ++fCardPaints;
   }
   const GdiPlus::TPremultipliedImage frame =
       ComposeFrame(visible ? *fCard : empty, visible ? clientWidth : 0,

@@ -74,6 +74,10 @@ public:
   // The named picture, owned by the notifier; null for an unknown name.
   const TBitmap *ImageByName(std::wstring_view aName) const;
 
+  // The look of the card: it takes effect with the next card, or, for a
+  // card on display that gets no new one, with one repaint at the next
+  // frame. Setting the colours right before a new card thus never paints
+  // the old card in them.
   TAlphaColor BackgroundColor() const noexcept { return fContent.Background; }
   void SetBackgroundColor(TAlphaColor aColor);
   TAlphaColor FontColor() const noexcept { return fContent.FontColor; }
@@ -88,6 +92,8 @@ public:
   double ClientAreaOpacity() const noexcept { return fClientOpacity.Value(); }
   bool IsAnimating() const noexcept;
   bool IsHideTimerRunning() const noexcept { return fHideTimerRunning; }
+  // How often the card has been painted (the costly step of a redraw).
+  unsigned CardPaints() const noexcept { return fCardPaints; }
 
   // Far from the small ids an owner sharing the window would pick.
   enum class TTimer : UINT_PTR { Hide = 0x4E01, Frame = 0x4E02 };
@@ -103,6 +109,7 @@ private:
   void StopHideTimer();
   void OnFrame();
   void ContentChanged();
+  void LookChanged();
   void Redraw();
   void SetWindowShown(bool aShown);
   double MaximumFormHeight() const;
@@ -118,6 +125,7 @@ private:
   bool fFrameTimerRunning = false;
   std::optional<GdiPlus::TPremultipliedImage> fCard; // painted card, until it changes
   double fCardScale = 0;
+  unsigned fCardPaints = 0;
   TLayeredWindow::THandler fMessageHook;
   // Last: it goes first, so no message reaches a half-destroyed notifier.
   TLayeredWindow fWindow;

@@ -133,6 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
         TDominantCase{"Hue45IsSector1", {0xFFFFBB00, 0xFFFFBF00, 0xFFFFBF00}, 0xFFD9A300},
         TDominantCase{"Hue359IsSector7", {0xFFC80004, 0xFFC80004, 0xFF00C800}, 0xFFC80004},
         TDominantCase{"Hue360IsInNoSector", {0xFFFF0002, 0xFFFF0002, 0xFF00C800}, 0xFF00C800},
+        // Each pixel has hue 359; their average (241, 0, 2) has hue 360.
+        TDominantCase{
+            "AverageAtHue360IsRed", {0xFFFF0003, 0xFFEC0002, 0xFFEC0002, 0xFFEC0002}, 0xFFD90000},
         TDominantCase{"AverageHalfGoesToEvenDown", {0xFF640000, 0xFF650000}, 0xFF640000},
         TDominantCase{"AverageHalfGoesToEvenUp", {0xFF650000, 0xFF660000}, 0xFF660000}),
     [](const auto &aInfo) { return TestName(aInfo.param.fName); });

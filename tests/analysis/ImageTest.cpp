@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
 #include <objidl.h>
 
@@ -41,6 +44,58 @@ std::vector<std::uint8_t> RedRectangleMetafile(int aWidth = 40, int aHeight = 20
   std::vector<std::uint8_t> bits(size);
   ::GetEnhMetaFileBits(metafile.Get(), size, bits.data());
   return bits;
+}
+
+// The metafile with its header changed by aChange, as another program's
+// bytes may have it.
+template <class TChange>
+std::vector<std::uint8_t> PatchedMetafile(std::vector<std::uint8_t> aBits, TChange aChange) {
+  ENHMETAHEADER header{};
+  std::memcpy(&header, aBits.data(), sizeof(header));
+  aChange(header);
+  std::memcpy(aBits.data(), &header, sizeof(header));
+  return aBits;
+}
+
+// A header whose device size in millimetres overflows 32 bits when taken in
+// hundredths: wrapped, it would claim the picture's own size.
+std::vector<std::uint8_t> MetafileWithHugeDevice() {
+  return PatchedMetafile(RedRectangleMetafile(), [](ENHMETAHEADER &aHeader) {
+    aHeader.szlMillimeters.cx += 42949673; // in hundredths 2^32 + 4 more
+  });
+}
+
+// A frame wider than 32 bits can hold, with a device of negative size:
+// wrapped, both would cancel out into the picture's own size.
+std::vector<std::uint8_t> MetafileWithOverflowingFrame() {
+  return PatchedMetafile(RedRectangleMetafile(), [](ENHMETAHEADER &aHeader) {
+    const LONG width = aHeader.rclFrame.right - aHeader.rclFrame.left;
+    aHeader.rclFrame.right = std::numeric_limits<LONG>::max();
+    aHeader.rclFrame.left =
+        static_cast<LONG>(std::int64_t{aHeader.rclFrame.right} + width - (std::int64_t{1} << 32));
+    aHeader.szlMillimeters.cx = -aHeader.szlMillimeters.cx;
+  });
+}
+
+// An icon file holding a 32-bit image: not a bitmap, though the imaging
+// component has a decoder for it.
+std::vector<std::uint8_t> IconFile(int aSide, std::uint32_t aColour) {
+  const std::vector<std::uint8_t> bmp = EncodeBmp(
+      aSide, aSide, std::vector<std::uint32_t>(static_cast<std::size_t>(aSide) * aSide, aColour));
+  std::vector<std::uint8_t> image(bmp.begin() + sizeof(BITMAPFILEHEADER), bmp.end());
+  BITMAPINFOHEADER info{};
+  std::memcpy(&info, image.data(), sizeof(info));
+  info.biHeight *= 2; // colours and mask
+  std::memcpy(image.data(), &info, sizeof(info));
+  image.resize(image.size() + static_cast<std::size_t>((aSide + 31) / 32 * 4) * aSide);
+  const auto side = static_cast<std::uint8_t>(aSide);
+  const auto size = static_cast<std::uint32_t>(image.size());
+  std::vector<std::uint8_t> file{0, 0, 1, 0, 1, 0, side, side, 0, 0, 1, 0, 32, 0};
+  for (std::uint32_t value : {size, std::uint32_t{22}})
+    for (int shift = 0; shift < 32; shift += 8)
+      file.push_back(static_cast<std::uint8_t>(value >> shift));
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
 }
 
 TEST(PreviewImage, MetafileWinsOverAnEarlierBitmapAndIsDrawnAtItsSize) {
@@ -91,10 +146,14 @@ TEST(PreviewImage, UndecodableImagesRaiseOutOfTheRegistry) {
       {{CF_BITMAP, L"", truncatedBmp}},
       {{CF_ENHMETAFILE, L"", {1, 2, 3, 4, 5, 6, 7, 8}}},
       {{CF_ENHMETAFILE, L"", RedRectangleMetafile(40000, 20)}}, // a frame too large to draw
+      {{CF_ENHMETAFILE, L"", MetafileWithHugeDevice()}},
+      {{CF_ENHMETAFILE, L"", MetafileWithOverflowingFrame()}},
+      {{CF_BITMAP, L"", IconFile(16, 0xFF2040E0)}},
   };
-  for (const auto &formats : snapshots)
-    EXPECT_THROW(ClipboardAnalyzers().DescriptionForState(MakeSnapshot(formats)),
-                 std::runtime_error);
+  for (std::size_t i = 0; i < snapshots.size(); ++i)
+    EXPECT_THROW(ClipboardAnalyzers().DescriptionForState(MakeSnapshot(snapshots[i])),
+                 std::runtime_error)
+        << "snapshot " << i;
 }
 
 TEST(PreviewImage, BitmapTakenFromTheRealClipboard) {

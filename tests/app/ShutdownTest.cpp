@@ -8,6 +8,16 @@ using namespace AppTest;
 
 class ShutdownTest : public TStartedForm {};
 
+// Asks the shell itself, not the tray object's record of it.
+bool ShellShowsIcon(HWND aTrayWindow) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = aTrayWindow;
+  data.uID = 1;
+  data.uFlags = NIF_TIP;
+  return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 bool CanRegister(UINT aModifiers, UINT aKey) {
   if (!::RegisterHotKey(nullptr, 0x7000, aModifiers, aKey))
     return false;
@@ -20,7 +30,7 @@ bool CanRegister(UINT aModifiers, UINT aKey) {
 TEST_F(ShutdownTest, CloseLeavesNoIconHotkeyOrListenerAndQuitsWithZero) {
   TTrayIcon *tray = fForm->Tray();
   const HWND form = fForm->Handle();
-  const bool hadIcon = tray->InNotificationArea();
+  ASSERT_TRUE(ShellShowsIcon(tray->Handle())) << "the started form shows no icon";
   EXPECT_FALSE(CanRegister(MOD_ALT | MOD_WIN, VK_F3)) << "the form holds Alt+Win+F3";
 
   // Sent, not pumped: the quit message must stay for the loop below.
@@ -37,9 +47,7 @@ TEST_F(ShutdownTest, CloseLeavesNoIconHotkeyOrListenerAndQuitsWithZero) {
   })) << "no WM_QUIT after Close";
   EXPECT_EQ(0, exitCode);
   EXPECT_FALSE(::IsWindow(form)) << "the form's window is gone";
-  if (hadIcon) {
-    EXPECT_FALSE(tray->InNotificationArea());
-  }
+  EXPECT_FALSE(ShellShowsIcon(tray->Handle())) << "the icon stays after Close";
   for (UINT key : {UINT{VK_F3}, UINT{VK_NUMPAD9}, UINT{VK_RIGHT}, UINT{'E'}})
     EXPECT_TRUE(CanRegister(MOD_ALT | MOD_WIN, key)) << "key " << key << " still registered";
   EXPECT_TRUE(CanRegister(MOD_ALT, 'D'));
@@ -47,6 +55,20 @@ TEST_F(ShutdownTest, CloseLeavesNoIconHotkeyOrListenerAndQuitsWithZero) {
   const TClipboardStateContainer *page = fForm->Model().Page(0).Get();
   Copy(L"after close");
   EXPECT_EQ(page, fForm->Model().Page(0).Get()) << "a copy after Close was recorded";
+}
+
+// The end of the session is never refused, also before start-up has
+// completed (the update check may take long) and after the form has gone.
+// In between, the form's own listener ends the process at once.
+TEST(SessionEnd, TheMessageWindowAgreesBeforeStartUpAndAfterTheFormHasGone) {
+  TMainFormOptions options = TestFormOptions(L"SessionEnd");
+  options.StartStartupThread = false;
+  auto form = std::make_unique<TMainForm>(::GetModuleHandleW(nullptr), options);
+  EXPECT_EQ(TRUE, ::SendMessageW(WndProcFilter().Handle(), WM_QUERYENDSESSION, 0, 0));
+  EXPECT_FALSE(form->StartupCompleted());
+  form.reset();
+  EXPECT_EQ(TRUE, ::SendMessageW(WndProcFilter().Handle(), WM_QUERYENDSESSION, 0, 0));
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, TestAppKey.c_str());
 }
 
 // Each page switch puts a snapshot on the clipboard and announces it; none

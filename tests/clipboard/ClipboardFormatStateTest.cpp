@@ -38,8 +38,13 @@ TEST_P(StandardFormatNames, MapsIdToConstantName) {
 INSTANTIATE_TEST_SUITE_P(
     Ids, StandardFormatNames,
     testing::Values(TNameCase{0, L""}, TNameCase{1, L"CF_TEXT"}, TNameCase{2, L"CF_BITMAP"},
-                    TNameCase{6, L"CF_TIFF"}, TNameCase{9, L"CF_PALETTE"},
-                    TNameCase{13, L"CF_UNICODETEXT"}, TNameCase{17, L"CF_DIBV5"},
+                    TNameCase{3, L"CF_METAFILEPICT"}, TNameCase{4, L"CF_SYLK"},
+                    TNameCase{5, L"CF_DIF"}, TNameCase{6, L"CF_TIFF"}, TNameCase{7, L"CF_OEMTEXT"},
+                    TNameCase{8, L"CF_DIB"}, TNameCase{9, L"CF_PALETTE"},
+                    TNameCase{10, L"CF_PENDATA"}, TNameCase{11, L"CF_RIFF"},
+                    TNameCase{12, L"CF_WAVE"}, TNameCase{13, L"CF_UNICODETEXT"},
+                    TNameCase{14, L"CF_ENHMETAFILE"}, TNameCase{15, L"CF_HDROP"},
+                    TNameCase{16, L"CF_LOCALE"}, TNameCase{17, L"CF_DIBV5"},
                     TNameCase{18, L"CF_MAX_XP"}, TNameCase{19, L""}, TNameCase{49152, L""}),
     [](const auto &aInfo) { return "Id" + std::to_string(aInfo.param.Format); });
 
@@ -125,21 +130,23 @@ TEST(ClipboardSession, ClosesItsOwnOpenOnEveryWayOut) {
 
 namespace {
 
-// A GDI-object format carries a handle that is no global memory block; its
-// capture stays empty instead of reading through it.
+// A palette is a GDI object, no global memory block; its capture stays
+// empty instead of reading through the handle.
 TEST(ClipboardFormatState, HandleThatIsNoGlobalBlockIsCapturedEmpty) {
-  const UINT format = CF_GDIOBJFIRST;
+  const UINT format = CF_PALETTE;
   {
     TClipboardSession session;
     ASSERT_TRUE(::EmptyClipboard());
-    TGdiObjectHandle brush(::CreateSolidBrush(RGB(1, 2, 3)));
-    if (::SetClipboardData(format, brush.Get()))
-      brush.Detach();
+    LOGPALETTE entries{0x300, 1, {{1, 2, 3, 0}}};
+    TGdiObjectHandle palette(::CreatePalette(&entries));
+    ASSERT_TRUE(palette);
+    if (::SetClipboardData(format, palette.Get()))
+      palette.Detach();
   }
   TClipboardSession session;
   const HANDLE handle = ::GetClipboardData(format);
   if (!handle)
-    GTEST_SKIP() << "this system keeps no data for a GDI-object format";
+    GTEST_SKIP() << "this system keeps no palette on the clipboard";
   if (::GlobalFlags(handle) != GMEM_INVALID_HANDLE)
     GTEST_SKIP() << "this system reports global-memory flags " << ::GlobalFlags(handle)
                  << " for a GDI handle, not GMEM_INVALID_HANDLE";

@@ -1,6 +1,7 @@
 #include "hotkey/GlobalHotkey.Core.h"
 #include "hotkey/GlobalHotkey.UniqueID.h"
 
+#include "AllocationFailure.h"
 #include "HotkeyTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,76 @@ struct THotkeyFixture : ::testing::Test {
     PumpPending();
   }
 };
+
+// On a window of its own, so the count of filters is the hotkeys' alone.
+TEST_F(THotkeyFixture, DestroyDetachesTheFilterAndFreesTheCombination) {
+  TWndProcFilter window(L"HotkeyDestroyCaption", L"PagekeepHotkeyDestroyClass");
+  auto hotkey = std::make_unique<TGlobalHotkey>(VK_F17, MOD_CONTROL | MOD_SHIFT | MOD_ALT,
+                                                Recorder(), window);
+  ASSERT_TRUE(hotkey->Registered());
+  EXPECT_EQ(1u, window.FilterCount());
+  const std::uintptr_t oldID = hotkey->ID();
+  hotkey.reset();
+  EXPECT_EQ(0u, window.FilterCount()) << "the filter stays attached";
+  ASSERT_TRUE(::PostMessageW(window.Handle(), WM_HOTKEY, oldID, 0));
+  PumpPending();
+  EXPECT_TRUE(fFired.empty());
+  EXPECT_TRUE(::RegisterHotKey(nullptr, 0x7001, MOD_CONTROL | MOD_SHIFT | MOD_ALT, VK_F17));
+  ::UnregisterHotKey(nullptr, 0x7001);
+}
+
+// A construction that fails leaves nothing behind: every allocation it
+// makes fails in turn, and after each failure the combination is free and
+// no filter is attached.
+TEST_F(THotkeyFixture, AFailedConstructionLeavesTheCombinationFree) {
+  TWndProcFilter window(L"HotkeyFailureCaption", L"PagekeepHotkeyFailureClass");
+  constexpr UINT modifiers = MOD_CONTROL | MOD_SHIFT | MOD_ALT;
+  bool constructed = false;
+  for (std::size_t failAt = 1; !constructed && failAt < 50; ++failAt) {
+    THotkeyHandler handler = Recorder();
+    std::unique_ptr<TGlobalHotkey> hotkey;
+    {
+      HotkeyTest::TAllocationFailure failure(failAt);
+      try {
+        hotkey.reset(new TGlobalHotkey(VK_F16, modifiers, std::move(handler), window));
+      } catch (const std::bad_alloc &) {
+      }
+      constructed = !failure.Failed();
+    }
+    if (constructed) {
+      EXPECT_TRUE(hotkey->Registered());
+      break;
+    }
+    EXPECT_FALSE(hotkey) << "allocation " << failAt;
+    EXPECT_EQ(0u, window.FilterCount()) << "allocation " << failAt;
+    EXPECT_TRUE(::RegisterHotKey(nullptr, 0x7002, modifiers, VK_F16))
+        << "allocation " << failAt << " left the combination registered";
+    ::UnregisterHotKey(nullptr, 0x7002);
+  }
+  EXPECT_TRUE(constructed);
+}
+
+// Closing the program from a box that a hotkey's handler opened destroys the
+// hotkey while the handler still runs: what the handler holds stays until it
+// returns.
+TEST_F(THotkeyFixture, AHandlerMayDestroyItsOwnHotkey) {
+  auto state = std::make_shared<std::string>("handler state");
+  const std::weak_ptr<std::string> watch = state;
+  std::unique_ptr<TGlobalHotkey> hotkey;
+  bool stateAliveAfterDestroy = false;
+  hotkey = std::make_unique<TGlobalHotkey>(
+      VK_F15, MOD_CONTROL | MOD_SHIFT | MOD_ALT,
+      [&hotkey, &stateAliveAfterDestroy, &watch, state](TGlobalHotkey &, std::uintptr_t) {
+        hotkey.reset();
+        stateAliveAfterDestroy = !watch.expired() && *state == "handler state";
+      });
+  state.reset();
+  const std::uintptr_t id = hotkey->ID();
+  PostHotkey(id);
+  EXPECT_FALSE(hotkey);
+  EXPECT_TRUE(stateAliveAfterDestroy) << "the running handler was freed";
+  EXPECT_TRUE(watch.expired()) << "the handler is released once it has returned";
+}
 
 TEST_F(THotkeyFixture, IdsFollowCreationOrderAndOnlyTheOwnIdRunsTheHandler) {
   auto first =

@@ -1,5 +1,6 @@
 #include "hotkey/GlobalHotkey.WndProcFilter.h"
 
+#include "AllocationFailure.h"
 #include "HotkeyTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,57 @@ TEST_F(WndProcFilterTest, RemovalDuringDispatchSkipsNoAttachedFilter) {
   fCalls.clear();
   Send();
   EXPECT_EQ((std::vector<std::string>{"next", "last", "added during dispatch"}), fCalls);
+}
+
+// Removal during dispatch takes one entry: a filter listed twice, of which
+// an earlier filter removes one entry, runs once for that message.
+TEST_F(WndProcFilterTest, RemovingOneOfTwoEntriesDuringDispatchLeavesOneRun) {
+  const TMessageFilter twice = Recorder("twice");
+  fWindow.AddFilter(MakeMessageFilter([&](TMessage aMessage) {
+    if (aMessage.Msg == TestMessage)
+      fWindow.RemoveFilter(twice);
+  }));
+  fWindow.AddFilter(twice);
+  fWindow.AddFilter(twice);
+  EXPECT_EQ(3u, fWindow.FilterCount());
+
+  Send();
+  EXPECT_EQ((std::vector<std::string>{"twice"}), fCalls);
+  EXPECT_EQ(2u, fWindow.FilterCount());
+}
+
+// Nothing may unwind through the system's frames, not even an error of the
+// dispatch itself: without memory for its copy of the list the message is
+// lost to the filters, and the window goes on working.
+TEST_F(WndProcFilterTest, ADispatchWithoutMemoryAnswersAndTheWindowGoesOn) {
+  fWindow.AddFilter(Recorder("filter"));
+  {
+    HotkeyTest::TAllocationFailure failure(1);
+    EXPECT_EQ(0, Send());
+    EXPECT_TRUE(failure.Failed());
+  }
+  EXPECT_TRUE(fCalls.empty());
+  EXPECT_EQ(0, Send());
+  EXPECT_EQ((std::vector<std::string>{"filter"}), fCalls);
+}
+
+// The window never holds up the end of the session: with no listener, with
+// one, and with filters or a listener that fail.
+TEST_F(WndProcFilterTest, TheEndOfTheSessionIsNeverRefused) {
+  auto query = [&] { return ::SendMessageW(fWindow.Handle(), WM_QUERYENDSESSION, 0, 0); };
+  EXPECT_EQ(TRUE, query()) << "no listener";
+  fWindow.AddEventListener(WM_QUERYENDSESSION, Recorder("listener"));
+  EXPECT_EQ(TRUE, query());
+  fWindow.RemoveEventListener(WM_QUERYENDSESSION);
+  fWindow.AddFilter(MakeMessageFilter([](TMessage) { throw std::runtime_error("fails"); }));
+  fWindow.AddEventListener(WM_QUERYENDSESSION,
+                           MakeMessageFilter([](TMessage) { throw std::logic_error("fails"); }));
+  EXPECT_EQ(TRUE, query());
+  {
+    HotkeyTest::TAllocationFailure failure(1);
+    EXPECT_EQ(TRUE, query()) << "the dispatch itself failed";
+  }
+  EXPECT_EQ(0, Send()) << "other messages are still answered 0";
 }
 
 TEST_F(WndProcFilterTest, AFilterMayOpenAModalLoopAndMessagesStillArrive) {

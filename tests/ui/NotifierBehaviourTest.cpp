@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,24 @@ TEST(NotifierWindow, TheOwnerGetsTheMessagesTheNotifierLeaves) {
     EXPECT_EQ(1u, seen[i]) << "the notifier's own timers stay with it";
   EXPECT_THROW(TNotifier(::GetModuleHandleW(nullptr), {}, L"Button"), std::logic_error)
       << "a class of someone else's";
+}
+
+// No error of any kind may unwind through the system's frames that called
+// the window procedure: the message gets the default handling instead.
+TEST(LayeredWindow, AnyErrorOfTheHandlerGetsTheDefaultHandling) {
+  constexpr UINT ThrowsAnInteger = WM_APP + 5;
+  constexpr UINT ThrowsAnError = WM_APP + 6;
+  TLayeredWindow window(::GetModuleHandleW(nullptr), L"PagekeepUiTestThrowing", L"Throwing",
+                        [](UINT aMsg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                          if (aMsg == ThrowsAnInteger)
+                            throw 42;
+                          if (aMsg == ThrowsAnError)
+                            throw std::runtime_error("handler failed");
+                          return std::nullopt;
+                        });
+  EXPECT_EQ(0, ::SendMessageW(window.Handle(), ThrowsAnInteger, 0, 0));
+  EXPECT_EQ(0, ::SendMessageW(window.Handle(), ThrowsAnError, 0, 0));
+  EXPECT_TRUE(::IsWindow(window.Handle()));
 }
 
 TEST_F(Notifier, APageWithoutFormatsIsEmpty) {

@@ -70,6 +70,11 @@ TEST_F(NotifierScreen, EmptyPageShowsTheEmptyCardForTwoSeconds) {
   EXPECT_GT(shot.CountColor({10, Top, 245, Top + 41}, White), 30);
   EXPECT_GT(shot.CountColor({20, Top + 41, 245, Top + 60}, White), 10);
 
+  // On display for the whole two seconds, then it slides out.
+  ASSERT_TRUE(PumpUntil([&] { return !fNotifier->IsHideTimerRunning(); }, 4000ms));
+  const auto displayed = std::chrono::steady_clock::now() - shown;
+  EXPECT_GE(displayed, 1950ms);
+  EXPECT_LT(displayed, 2600ms);
   ASSERT_TRUE(
       PumpUntil([&] { return std::chrono::steady_clock::now() >= shown + 3000ms; }, 4000ms));
   EXPECT_EQ(0, fNotifier->ClientAreaWidth());
@@ -200,6 +205,38 @@ INSTANTIATE_TEST_SUITE_P(Table, NotifierColours,
                          [](const testing::TestParamInfo<TColourCase> &aInfo) {
                            return std::string(aInfo.param.Name);
                          });
+
+// A switch paints its new card once: the colours set on the way to it
+// never show on the card it replaces.
+TEST_F(NotifierScreen, ASwitchPaintsOnlyItsNewCard) {
+  fNotifier->ShowInfo(L"Old card", L"old", L"", nullptr, 10000);
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  const unsigned before = fNotifier->CardPaints();
+  const auto description = TDescription::CreateTextDescription(L"New", L"", 1, {}, 0xFF336699);
+  fNotifier->ShowPageAnnounce(1, SnapshotDescribedAs(description));
+  EXPECT_EQ(before, fNotifier->CardPaints()) << "the old card was painted in the new colours";
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  EXPECT_EQ(before + 1, fNotifier->CardPaints());
+  EXPECT_EQ(0xFF336699u, TScreenShot::OfCardArea().At(5, Top + 70));
+}
+
+// A card on display that is only recoloured is painted once, at the next
+// frame, with all of its new look.
+TEST_F(NotifierScreen, RecolouringACardOnDisplayRepaintsItOnce) {
+  fNotifier->ShowInfo(L"Card", L"", L"", nullptr, 10000);
+  ASSERT_TRUE(WaitForStill(*fNotifier));
+  const unsigned before = fNotifier->CardPaints();
+  fNotifier->SetBackgroundColor(0xFF123456);
+  fNotifier->SetFontColor(LightGrey);
+  fNotifier->SetShowWarning(true);
+  EXPECT_EQ(before, fNotifier->CardPaints()) << "painted at once";
+  PumpFor(100ms);
+  EXPECT_EQ(before + 1, fNotifier->CardPaints());
+  const TScreenShot shot = TScreenShot::OfCardArea();
+  EXPECT_EQ(0xFF123456u, shot.At(5, Top + 60));
+  ExpectCardAt(shot, 255, 75, LightGrey);
+  EXPECT_EQ(0, PumpFor(200ms)) << "the frame timer stopped";
+}
 
 TEST_F(NotifierScreen, HistoryAtOrAfterTheEndShowsNothing) {
   const auto description = TDescription::CreateTextDescription(L"P", L"", 1, {}, 0xFF336699);
