@@ -13,6 +13,15 @@ constexpr const wchar_t *VersionValue = L"version";
 constexpr std::uint32_t UntilHidden = 0xFFFFFFFF;
 constexpr DWORD Pause = 1000;
 constexpr DWORD GreetingTime = 10000;
+// The updater's own steps are bounded (check, signature, download); this
+// only keeps a hung one from holding the program back for ever.
+constexpr DWORD UpdaterTimeLimit = 5 * 60 * 1000;
+
+// An error swallowed on a flow thread leaves this trace.
+void Trace(const char *aWhere, const char *aWhat) {
+  const std::string text = std::string("Pagekeep: ") + aWhere + ": " + aWhat + "\n";
+  ::OutputDebugStringA(text.c_str());
+}
 
 TStartupMessage Message(const std::wstring &aShort, const std::wstring &aDetailed,
                         const std::wstring &aImage, std::uint32_t aTime) {
@@ -159,13 +168,19 @@ void TStartupFlow::Join() {
   }
 }
 
-// A thread of the flow ends quietly when the form goes away under it.
+// A thread of the flow ends quietly when the form goes away under it, and
+// with a trace on any other error: an exception leaving a thread would end
+// the whole process.
 void TStartupFlow::Spawn(std::function<void()> aBody) {
   std::lock_guard lock(fThreadsLock);
   fThreads.emplace_back([body = std::move(aBody)] {
     try {
       body();
     } catch (const EStartupCancelled &) {
+    } catch (const std::exception &e) {
+      Trace("start-up thread", e.what());
+    } catch (...) {
+      Trace("start-up thread", "unknown error");
     }
   });
 }
@@ -186,7 +201,19 @@ void TStartupFlow::Sleep(DWORD aMilliseconds) {
 }
 
 void TStartupFlow::Start(TStartupCourse aCourse) {
-  Spawn([this, aCourse] { RunCourse(aCourse); });
+  Spawn([this, aCourse] {
+    try {
+      RunCourse(aCourse);
+    } catch (const EStartupCancelled &) {
+      throw;
+    } catch (const std::exception &e) {
+      Trace("start-up", e.what());
+      GoOnAfterError(aCourse);
+    } catch (...) {
+      Trace("start-up", "unknown error");
+      GoOnAfterError(aCourse);
+    }
+  });
 }
 
 void TStartupFlow::RunCourse(TStartupCourse aCourse) {
@@ -200,6 +227,15 @@ void TStartupFlow::RunCourse(TStartupCourse aCourse) {
   }
 }
 
+// Whatever failed, the program runs on as if there were no update: this
+// process completes its start, except the elevated updater, which never
+// runs the program; the process that started it does.
+void TStartupFlow::GoOnAfterError(TStartupCourse aCourse) {
+  if (aCourse == TStartupCourse::scUpdate)
+    return fHost.EndProcess();
+  UI([this] { fHost.CompleteStartup(); });
+}
+
 // An error in the update work (an unreadable identifier, say) counts as "no
 // update", and a refused or failed elevation keeps this process going:
 // either way the program ends up running with its tray icon and hotkeys.
@@ -210,7 +246,8 @@ void TStartupFlow::CheckForUpdate() {
   bool updateNeeded = false;
   try {
     updateNeeded = fUpdater.UpdateAvailable();
-  } catch (const std::exception &) {
+  } catch (const std::exception &e) {
+    Trace("update check", e.what());
     updateNeeded = false;
   }
   if (!updateNeeded)
@@ -219,16 +256,41 @@ void TStartupFlow::CheckForUpdate() {
   UI([this] { fHost.HideInfo(); });
   if (updateNeeded) {
     Sleep(Pause);
-    if (fUpdater.RunAsAdmin(nullptr, fUpdater.Settings().ExePath, L"-update")) {
-      fHost.EndProcess();
+    if (RunElevatedUpdater())
       return;
-    }
   }
   UI([this] { fHost.CompleteStartup(); });
 }
 
-// Whatever the update did, the program at its own path is started again;
-// only when that start fails does this process go on instead.
+// The updater runs elevated, so the program it swapped in must not be its
+// child: this process, with the user's own rights, waits for it to end and
+// starts the program at its path, new or not. True when this process is
+// done; false when it is to go on itself (elevation refused, the updater
+// not to be followed, or the start failing).
+bool TStartupFlow::RunElevatedUpdater() {
+  const std::wstring &exe = fUpdater.Settings().ExePath;
+  TKernelHandle updater;
+  if (!fUpdater.RunAsAdmin(nullptr, exe, L"-update", &updater) || !updater)
+    return false;
+  if (!WaitForProcess(updater.Get(), UpdaterTimeLimit))
+    return false;
+  if (!fHost.OpenProgram(exe, L"-updated"))
+    return false;
+  fHost.EndProcess();
+  return true;
+}
+
+// Throws EStartupCancelled when the flow is stopped meanwhile.
+bool TStartupFlow::WaitForProcess(HANDLE aProcess, DWORD aTimeLimit) {
+  const HANDLE handles[] = {aProcess, fStop.Get()};
+  const DWORD result = ::WaitForMultipleObjects(2, handles, FALSE, aTimeLimit);
+  if (result == WAIT_OBJECT_0 + 1)
+    throw EStartupCancelled();
+  return result == WAIT_OBJECT_0;
+}
+
+// The updater installs what it can and ends; the process that started it
+// starts the program again. Its progress text stays up through the pause.
 void TStartupFlow::InstallUpdate() {
   UI([this] { fHost.ShowInfo(Message(L"Downloading update: 0%", L"", L"Download", UntilHidden)); });
   try {
@@ -236,16 +298,15 @@ void TStartupFlow::InstallUpdate() {
       const std::wstring text = DownloadText(aPercent);
       UI([this, &text] { fHost.SetInfoComment(text); });
     });
-  } catch (const std::exception &) {
-    // The result of the update is not looked at; neither is its failure.
+  } catch (const EStartupCancelled &) {
+    throw;
+  } catch (const std::exception &e) {
+    // The result of the update is not looked at; its failure is traced.
+    Trace("update", e.what());
   }
   UI([this] { fHost.HideInfo(); });
   Sleep(Pause);
-  if (fHost.OpenProgram(fUpdater.Settings().ExePath, L"-updated")) {
-    fHost.EndProcess();
-    return;
-  }
-  UI([this] { fHost.CompleteStartup(); });
+  fHost.EndProcess();
 }
 
 void TStartupFlow::RunInstallationSteps() {

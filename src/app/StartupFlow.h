@@ -64,8 +64,9 @@ public:
 };
 
 enum class TStartupCourse {
-  scCheck,  // no argument: ask the server, hand over to an elevated "-update"
-  scUpdate, // exactly "-update": download, swap, restart with "-updated"
+  scCheck,  // no argument: ask the server; on an update run an elevated
+            // "-update", wait for it and start the program with "-updated"
+  scUpdate, // exactly "-update": download, check, swap, end
   scNone,   // anything else: straight to CompleteStartup
 };
 
@@ -133,7 +134,10 @@ public:
 private:
   void Spawn(std::function<void()> aBody);
   void RunCourse(TStartupCourse aCourse);
+  void GoOnAfterError(TStartupCourse aCourse);
   void CheckForUpdate();
+  bool RunElevatedUpdater();
+  bool WaitForProcess(HANDLE aProcess, DWORD aTimeLimit);
   void InstallUpdate();
   void UI(const std::function<void()> &aStep);
   void Sleep(DWORD aMilliseconds);

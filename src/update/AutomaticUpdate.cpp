@@ -1,6 +1,7 @@
 #include "update/AutomaticUpdate.h"
 
 #include "update/AutomaticUpdate.Registry.h"
+#include "update/UpdateFile.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -49,82 +50,20 @@ std::wstring NewIdentifier() {
   return text;
 }
 
-struct TFindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle aHandle) noexcept { ::FindClose(aHandle); }
-};
-using TFindHandle = TUniqueHandle<TFindHandleTraits>;
-
-// Deletes a folder with everything in it, skipping what cannot be deleted.
-// Links inside it are removed, never followed, so nothing outside is touched.
-void DeleteTree(const std::wstring &aFolder) {
-  DWORD attributes = ::GetFileAttributesW(aFolder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return;
-  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAW entry;
-    TFindHandle find(::FindFirstFileW((aFolder + L"\\*").c_str(), &entry));
-    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.Get(), &entry)) {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..")
-        continue;
-      std::wstring path = aFolder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteTree(path);
-        continue;
-      }
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      ::DeleteFileW(path.c_str());
-    }
-  }
-  ::RemoveDirectoryW(aFolder.c_str());
-}
-
 std::wstring WithoutTrailingSeparator(std::wstring aPath) {
   while (!aPath.empty() && (aPath.back() == L'\\' || aPath.back() == L'/'))
     aPath.pop_back();
   return aPath;
 }
 
-class TDownloadFileStream : public TDownloadStream {
-public:
-  explicit TDownloadFileStream(HANDLE aFile) : fFile(aFile) {}
-  void Write(const void *aData, std::size_t aCount) override {
-    DWORD written = 0;
-    CheckWin32(::WriteFile(fFile, aData, static_cast<DWORD>(aCount), &written, nullptr) &&
-                   written == aCount,
-               "WriteFile");
-  }
-
-private:
-  HANDLE fFile;
-};
-
-std::vector<std::uint8_t> ReadWholeFile(const std::wstring &aPath) {
-  TFileHandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  CheckWin32(static_cast<bool>(file), "CreateFileW");
-  LARGE_INTEGER size;
-  CheckWin32(::GetFileSizeEx(file.Get(), &size), "GetFileSizeEx");
-  if (size.QuadPart > 512ll * 1024 * 1024)
-    throw std::runtime_error("update file too large");
-  std::vector<std::uint8_t> bytes(static_cast<size_t>(size.QuadPart));
-  DWORD read = 0;
-  CheckWin32(
-      ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-          read == bytes.size(),
-      "ReadFile");
-  return bytes;
+bool IsFolderOfItsOwn(const std::wstring &aPath) {
+  const DWORD attributes = ::GetFileAttributesW(aPath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool IsCompleteI386ExecutableFile(const std::wstring &aPath) {
-  try {
-    return IsCompleteI386Executable(ReadWholeFile(aPath));
-  } catch (const std::exception &) {
-    return false;
-  }
+bool MoveDurably(const std::wstring &aFrom, const std::wstring &aTo) {
+  return ::MoveFileExW(aFrom.c_str(), aTo.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 } // namespace
@@ -168,9 +107,7 @@ std::wstring TAutomaticUpdate::AppGUID() {
 }
 
 bool TAutomaticUpdate::UpdateAvailable() {
-  const std::wstring answer =
-      THTTPDownloader::Download(UpdateCheckURL(fSettings.BaseURL, AppGUID()));
-  return !answer.empty() && answer != OwnVersion;
+  return IsOfferedVersion(THTTPDownloader::Download(UpdateCheckURL(fSettings.BaseURL, AppGUID())));
 }
 
 bool TAutomaticUpdate::Update(const TProgressEvent &aCallback) {
@@ -179,58 +116,80 @@ bool TAutomaticUpdate::Update(const TProgressEvent &aCallback) {
   return DownloadAndReplace(aCallback);
 }
 
+std::wstring TAutomaticUpdate::DownloadTarget() const {
+  return DownloadFolder() + FileNameOf(fSettings.ExePath);
+}
+
+// The signature comes first: without one there is nothing worth fetching.
+// The file is checked as it lies on disk, through the handle that renames
+// it, so what was checked is what runs.
 bool TAutomaticUpdate::DownloadAndReplace(const TProgressEvent &aCallback) {
-  ::SHCreateDirectoryExW(nullptr, WithoutTrailingSeparator(DownloadFolder()).c_str(), nullptr);
-  const std::wstring target = DownloadFolder() + FileNameOf(fSettings.ExePath);
-  bool downloaded = false;
-  {
-    TFileHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      const DWORD error = ::GetLastError();
-      RemoveLeftovers();
-      throw std::runtime_error(LastErrorText("CreateFileW (update file)", error));
-    }
-    TDownloadFileStream stream(file.Get());
-    downloaded = THTTPDownloader::Download(fSettings.BaseURL + L"update.data", stream, aCallback);
-  }
-  // An error page served with 200 or a body cut short must never replace
-  // the program.
-  if (!downloaded || !IsCompleteI386ExecutableFile(target)) {
-    RemoveLeftovers();
+  TDownloadMemoryStream signature;
+  if (!THTTPDownloader::Download(fSettings.BaseURL + L"update.sig", signature, nullptr,
+                                 CheckLimits) ||
+      signature.Bytes().size() != UpdateSignatureSize)
     return false;
+  ::SHCreateDirectoryExW(nullptr, WithoutTrailingSeparator(DownloadFolder()).c_str(), nullptr);
+  bool verified = false;
+  bool swapped = false;
+  try {
+    TUpdateFile file(DownloadTarget());
+    if (THTTPDownloader::Download(fSettings.BaseURL + L"update.data", file, aCallback,
+                                  fSettings.DownloadLimits)) {
+      file.Flush();
+      const std::vector<std::uint8_t> image = file.ReadAll();
+      verified =
+          IsCompleteI386Executable(image) && IsSignedBy(image, signature.Bytes(), fSettings.Key);
+      swapped = verified && SwapIn(file);
+    }
+  } catch (const std::exception &) {
+    RemoveLeftovers();
+    throw;
   }
-  return SwapIn(target);
+  // After a swap the backup is the program that runs this; after a failed
+  // one it may be all that is left of it.
+  if (verified)
+    RemoveDownload();
+  else
+    RemoveLeftovers();
+  return swapped;
 }
 
 // Both renames are checked: when the second fails the first is undone, so
 // the program's own path always holds a runnable executable.
-bool TAutomaticUpdate::SwapIn(const std::wstring &aDownloaded) {
+bool TAutomaticUpdate::SwapIn(TUpdateFile &aDownloaded) {
   const std::wstring &exe = fSettings.ExePath;
   const std::wstring backup = BackupPath();
   // A backup that survived the last load (its program was still running)
   // would block the first rename.
   ::DeleteFileW(backup.c_str());
-  bool swapped = false;
-  if (Move(exe, backup)) {
-    swapped = Move(aDownloaded, exe);
-    if (!swapped && !Move(backup, exe))
-      ::CopyFileW(backup.c_str(), exe.c_str(), TRUE);
-  }
-  if (!swapped)
-    DeleteTree(WithoutTrailingSeparator(DownloadFolder()));
-  return swapped;
+  if (!RenameAllowed(exe, backup) || !MoveDurably(exe, backup))
+    return false;
+  if (RenameAllowed(DownloadTarget(), exe) && aDownloaded.RenameTo(exe))
+    return true;
+  if (!RenameAllowed(backup, exe) || !MoveDurably(backup, exe))
+    ::CopyFileW(backup.c_str(), exe.c_str(), TRUE);
+  return false;
 }
 
-bool TAutomaticUpdate::Move(const std::wstring &aFrom, const std::wstring &aTo) const {
-  if (fSettings.Move)
-    return fSettings.Move(aFrom, aTo);
-  return ::MoveFileExW(aFrom.c_str(), aTo.c_str(), 0) != FALSE;
+bool TAutomaticUpdate::RenameAllowed(const std::wstring &aFrom, const std::wstring &aTo) const {
+  return !fSettings.RenameAllowed || fSettings.RenameAllowed(aFrom, aTo);
 }
 
+// Only what the updater itself makes: its download, its folder once empty
+// (a user's folder of the same name keeps everything else) and the backup.
+// A folder that is a link to elsewhere is left alone.
 void TAutomaticUpdate::RemoveLeftovers() {
-  DeleteTree(WithoutTrailingSeparator(DownloadFolder()));
+  RemoveDownload();
   ::DeleteFileW(BackupPath().c_str());
+}
+
+void TAutomaticUpdate::RemoveDownload() {
+  const std::wstring folder = WithoutTrailingSeparator(DownloadFolder());
+  if (!IsFolderOfItsOwn(folder))
+    return;
+  ::DeleteFileW(DownloadTarget().c_str());
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 // Every supported Windows is of the NT family, so the administrator test is
@@ -245,19 +204,22 @@ bool TAutomaticUpdate::IsAdmin(const std::wstring &aHost) {
 }
 
 bool TAutomaticUpdate::RunAsAdmin(HWND aWindow, const std::wstring &aFileName,
-                                  const std::wstring &aParameters) {
+                                  const std::wstring &aParameters, TKernelHandle *aProcess) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (aProcess ? SEE_MASK_NOCLOSEPROCESS : 0);
   info.hwnd = aWindow;
   info.lpVerb = L"runas";
   info.lpFile = aFileName.c_str();
   info.lpParameters = aParameters.empty() ? nullptr : aParameters.c_str();
   info.lpDirectory = nullptr;
   info.nShow = SW_SHOWNORMAL;
-  if (fSettings.Launcher)
-    return fSettings.Launcher(info);
-  return ::ShellExecuteExW(&info) != FALSE;
+  const bool started = fSettings.Launcher ? fSettings.Launcher(info) : ::ShellExecuteExW(&info);
+  if (aProcess)
+    aProcess->Reset(started ? info.hProcess : nullptr);
+  else if (info.hProcess)
+    ::CloseHandle(info.hProcess);
+  return started;
 }
 
 std::wstring UpdateCheckURL(const std::wstring &aBaseURL, const std::wstring &aIdentifier) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Pagekeep.Version.h"
+#include "shared/Handles.h"
 #include "update/HTTPDownloader.h"
+#include "update/UpdateSignature.h"
 
 #include <windows.h>
 
@@ -15,8 +17,10 @@
 // Starts a program as ShellExecuteExW would; false when it did not start
 // (for example when the user refused the elevation prompt).
 using TElevatedLauncher = std::function<bool(SHELLEXECUTEINFOW &aInfo)>;
-// Renames a file without overwriting; false when it failed.
-using TFileMover = std::function<bool(const std::wstring &aFrom, const std::wstring &aTo)>;
+// Asked before each rename of the swap; false makes that rename fail.
+using TRenameFilter = std::function<bool(const std::wstring &aFrom, const std::wstring &aTo)>;
+
+class TUpdateFile;
 
 // Where the updater looks and what it uses. The program uses ForThisProgram();
 // tests point it at a server, a folder and a registry key of their own.
@@ -25,7 +29,9 @@ struct TUpdateSettings {
   std::wstring ExePath;                             // the executable to replace
   std::wstring RegistryKey = L"Software\\Pagekeep"; // under HKEY_CURRENT_USER
   TElevatedLauncher Launcher;                       // empty: ShellExecuteExW
-  TFileMover Move;                                  // empty: MoveFileExW
+  TRenameFilter RenameAllowed;                      // empty: every rename is tried
+  TUpdateKey Key = BuildUpdateKey();                // what update.data must be signed by
+  TTransferLimits DownloadLimits = ::DownloadLimits;
 
   static TUpdateSettings ForThisProgram();
 };
@@ -46,14 +52,19 @@ public:
   // The 38-character GUID kept in "app.uid", made on first use. Empty when
   // the key cannot be opened; throws ERegistryTypeError for a non-string value.
   std::wstring AppGUID();
-  // True when the server offers a version other than OwnVersion.
+  // True when the server offers a version other than OwnVersion
+  // (IsOfferedVersion).
   bool UpdateAvailable();
-  // Check, download and swap. False when there is no update or the new
-  // executable could not be put in place; the old one then still runs.
+  // Check, signature, download and swap. False when there is no update, or
+  // no new executable signed by the settings' key could be put in place;
+  // the old one then still runs and no download is left behind.
   bool Update(const TProgressEvent &aCallback);
 
   static bool IsAdmin(const std::wstring &aHost);
-  bool RunAsAdmin(HWND aWindow, const std::wstring &aFileName, const std::wstring &aParameters);
+  // With aProcess, the started process's handle comes back in it (empty
+  // when the shell gives none).
+  bool RunAsAdmin(HWND aWindow, const std::wstring &aFileName, const std::wstring &aParameters,
+                  TKernelHandle *aProcess = nullptr);
 
   const TUpdateSettings &Settings() const noexcept { return fSettings; }
   std::wstring DownloadFolder() const;
@@ -61,9 +72,11 @@ public:
 
 private:
   void RemoveLeftovers();
+  void RemoveDownload();
   bool DownloadAndReplace(const TProgressEvent &aCallback);
-  bool SwapIn(const std::wstring &aDownloaded);
-  bool Move(const std::wstring &aFrom, const std::wstring &aTo) const;
+  bool SwapIn(TUpdateFile &aDownloaded);
+  bool RenameAllowed(const std::wstring &aFrom, const std::wstring &aTo) const;
+  std::wstring DownloadTarget() const;
 
   TUpdateSettings fSettings;
   std::wstring fUID;
@@ -73,6 +86,12 @@ private:
 // goes out as it is except for characters that would break the request
 // line (controls, space, '#', '%', non-ASCII), which are percent-encoded.
 std::wstring UpdateCheckURL(const std::wstring &aBaseURL, const std::wstring &aIdentifier);
+
+// The check's answer names an update when, without surrounding white space,
+// it looks like a version (digits in groups separated by single dots, at
+// most 32 characters) and is not OwnVersion. An error page, a text or
+// nothing at all is no update.
+bool IsOfferedVersion(const std::wstring &aAnswer);
 
 // True for a complete 32-bit (i386) Windows executable: PE headers, an exe
 // and not a DLL, and every section's data inside the file.

@@ -18,8 +18,34 @@ struct TWinHttpCloser {
 };
 using TWinHttpHandle = TUniqueHandle<TNullHandleTraits<HINTERNET, TWinHttpCloser>>;
 
-constexpr int TextTimeoutMs = 1000;
+constexpr DWORD TextTimeoutMs = 1000;
 constexpr DWORD DownloadResponseTimeoutMs = 30000;
+constexpr DWORD DownloadConnectTimeoutMs = 60000;
+
+// The end of a request's total time. Every blocking WinHTTP call gets at
+// most what is left, so a server that trickles cannot stretch the whole.
+class TDeadline {
+public:
+  explicit TDeadline(std::chrono::milliseconds aTotal)
+      : fEnd(std::chrono::steady_clock::now() + aTotal) {}
+  // Milliseconds left, at most aCap; throws once the time is up.
+  DWORD Left(DWORD aCap) const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          fEnd - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0)
+      throw std::runtime_error("the transfer took too long");
+    return static_cast<DWORD>(std::min<long long>(left, aCap));
+  }
+
+private:
+  std::chrono::steady_clock::time_point fEnd;
+};
+
+void SetReceiveTimeout(HINTERNET aRequest, DWORD aOption, DWORD aMilliseconds) {
+  CheckWin32(::WinHttpSetOption(aRequest, aOption, &aMilliseconds, sizeof(aMilliseconds)),
+             "WinHttpSetOption (time-out)");
+}
 
 struct TRequest {
   TWinHttpHandle Session;
@@ -57,7 +83,7 @@ TURLParts SplitURL(const std::wstring &aURL) {
 // Sends the request and waits for the reply's head. Redirects are switched
 // off, so a 3xx reply arrives here as it is and counts as a failure later.
 TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHeaders,
-              bool aShortTimeouts) {
+              bool aShortTimeouts, const TDeadline &aDeadline) {
   const TURLParts url = SplitURL(aURL);
   TRequest request;
   request.Session.Reset(::WinHttpOpen(L"Pagekeep/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
@@ -65,10 +91,12 @@ TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHe
   CheckWin32(static_cast<bool>(request.Session), "WinHttpOpen");
   // Name resolution is bounded too, so an unreachable host cannot hold
   // start-up much longer than the connect time-out.
-  if (aShortTimeouts)
-    CheckWin32(::WinHttpSetTimeouts(request.Session.Get(), TextTimeoutMs, TextTimeoutMs,
-                                    TextTimeoutMs, TextTimeoutMs),
-               "WinHttpSetTimeouts");
+  const DWORD connectCap = aShortTimeouts ? TextTimeoutMs : DownloadConnectTimeoutMs;
+  const DWORD receiveCap = aShortTimeouts ? TextTimeoutMs : DownloadResponseTimeoutMs;
+  const int connect = static_cast<int>(aDeadline.Left(connectCap));
+  CheckWin32(::WinHttpSetTimeouts(request.Session.Get(), connect, connect, connect,
+                                  static_cast<int>(aDeadline.Left(receiveCap))),
+             "WinHttpSetTimeouts");
   request.Connection.Reset(::WinHttpConnect(request.Session.Get(), url.Host.c_str(), url.Port, 0));
   CheckWin32(static_cast<bool>(request.Connection), "WinHttpConnect");
   // The URL is sent as the caller built it; WinHTTP would otherwise re-escape it.
@@ -80,11 +108,10 @@ TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHe
   CheckWin32(static_cast<bool>(request.Request), "WinHttpOpenRequest");
   // The wait for the reply's head has a time-out of its own (90 s on
   // Windows) that WinHttpSetTimeouts does not shorten under Wine; the
-  // download gets the client's usual 30 s receive time-out there.
-  DWORD responseTimeout = aShortTimeouts ? TextTimeoutMs : DownloadResponseTimeoutMs;
-  CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
-                                &responseTimeout, sizeof(responseTimeout)),
-             "WinHttpSetOption (response time-out)");
+  // download gets the client's usual 30 s receive time-out there. On
+  // Windows it bounds the whole head; Wine applies it to each receive.
+  SetReceiveTimeout(request.Request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                    aDeadline.Left(receiveCap));
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
   CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable,
                                 sizeof(disable)),
@@ -94,6 +121,7 @@ TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHe
                                   0, 0, 0),
              "WinHttpSendRequest");
   CheckWin32(::WinHttpReceiveResponse(request.Request.Get(), nullptr), "WinHttpReceiveResponse");
+  aDeadline.Left(receiveCap);
   return request;
 }
 
@@ -131,20 +159,36 @@ std::optional<std::int64_t> AnnouncedLength(HINTERNET aRequest) {
   return std::stoll(*text);
 }
 
-// Reads the body in the pieces the connection delivers. Throws when the
-// connection fails or ends before the announced length.
+// Reads the body in the pieces the connection delivers, each receive given
+// no more than the time left. Throws when the connection fails or ends
+// before the announced length, when the body passes aMaxBytes (announced or
+// sent) and when the time is up.
 template <class TOnData>
-void ReadBody(HINTERNET aRequest, std::optional<std::int64_t> aLength, TOnData aOnData) {
+void ReadBody(HINTERNET aRequest, std::optional<std::int64_t> aLength, const TDeadline &aDeadline,
+              DWORD aReceiveCap, std::uint64_t aMaxBytes, TOnData aOnData) {
+  if (aLength && static_cast<std::uint64_t>(*aLength) > aMaxBytes)
+    throw std::runtime_error("reply body larger than allowed");
   std::array<char, 16384> buffer;
   std::int64_t total = 0;
   for (;;) {
+    SetReceiveTimeout(aRequest, WINHTTP_OPTION_RECEIVE_TIMEOUT, aDeadline.Left(aReceiveCap));
+    // Asking only for what has arrived: Wine's read of a body without a
+    // length waits until the whole buffer is full, however slowly it comes.
+    DWORD available = 0;
+    CheckWin32(::WinHttpQueryDataAvailable(aRequest, &available), "WinHttpQueryDataAvailable");
+    if (available == 0)
+      break;
     DWORD read = 0;
-    CheckWin32(::WinHttpReadData(aRequest, buffer.data(), static_cast<DWORD>(buffer.size()), &read),
+    CheckWin32(::WinHttpReadData(aRequest, buffer.data(),
+                                 std::min(available, static_cast<DWORD>(buffer.size())), &read),
                "WinHttpReadData");
     if (read == 0)
       break;
     total += read;
+    if (static_cast<std::uint64_t>(total) > aMaxBytes)
+      throw std::runtime_error("reply body larger than allowed");
     aOnData(buffer.data(), read, total);
+    aDeadline.Left(aReceiveCap);
   }
   if (aLength && total != *aLength)
     throw std::runtime_error("reply body shorter than announced");
@@ -202,11 +246,13 @@ std::wstring Decode(const std::string &aBody, UINT aCodePage) {
 
 std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
   try {
+    const TDeadline deadline(CheckLimits.TotalTime);
     TRequest request =
-        Send(aURL, L"POST", L"Content-Type: application/x-www-form-urlencoded\r\n", true);
+        Send(aURL, L"POST", L"Content-Type: application/x-www-form-urlencoded\r\n", true, deadline);
     CheckSuccessStatus(request.Request.Get());
     std::string body;
-    ReadBody(request.Request.Get(), AnnouncedLength(request.Request.Get()),
+    ReadBody(request.Request.Get(), AnnouncedLength(request.Request.Get()), deadline, TextTimeoutMs,
+             CheckLimits.MaxBytes,
              [&](const char *aData, DWORD aCount, std::int64_t) { body.append(aData, aCount); });
     auto contentType = QueryHeader(request.Request.Get(), WINHTTP_QUERY_CONTENT_TYPE);
     return Decode(body, CodePageOf(CharsetOf(contentType.value_or(L""))));
@@ -216,22 +262,26 @@ std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
 }
 
 bool THTTPDownloader::Download(const std::wstring &aURL, TDownloadStream &aTargetStream,
-                               const TProgressEvent &aProgressEvent) {
+                               const TProgressEvent &aProgressEvent,
+                               const TTransferLimits &aLimits) {
   THTTPDownloader downloader(aURL, aProgressEvent);
-  return downloader.InternalDownload(aURL, aTargetStream);
+  return downloader.InternalDownload(aURL, aTargetStream, aLimits);
 }
 
 THTTPDownloader::THTTPDownloader(const std::wstring &aURL, const TProgressEvent &aProgressEvent)
     : fProgress(aURL, aProgressEvent) {}
 
-// The client's default time-outs apply here: the download may be large.
-bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream) {
+// The client's usual time-outs apply to each step here, the download may be
+// large; aLimits bound the whole.
+bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream,
+                                       const TTransferLimits &aLimits) {
   try {
-    TRequest request = Send(aURL, L"GET", nullptr, false);
+    const TDeadline deadline(aLimits.TotalTime);
+    TRequest request = Send(aURL, L"GET", nullptr, false, deadline);
     CheckSuccessStatus(request.Request.Get());
     auto length = AnnouncedLength(request.Request.Get());
     fProgress.HTTPWorkBegin(TWorkMode::wmRead, length.value_or(0));
-    ReadBody(request.Request.Get(), length,
+    ReadBody(request.Request.Get(), length, deadline, DownloadResponseTimeoutMs, aLimits.MaxBytes,
              [&](const char *aData, DWORD aCount, std::int64_t aTotal) {
                aTargetStream.Write(aData, aCount);
                fProgress.HTTPWork(TWorkMode::wmRead, aTotal);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,20 @@ private:
   std::vector<std::uint8_t> fBytes;
 };
 
+// What one request may take at most: a server that trickles or never ends
+// its body cannot hold the caller longer, nor fill its memory or disk.
+struct TTransferLimits {
+  std::chrono::milliseconds TotalTime;
+  std::uint64_t MaxBytes; // of the body
+};
+
+// The update check's answer is a version number: 3 s in all, 4 KiB.
+inline constexpr TTransferLimits CheckLimits{std::chrono::milliseconds(3000), 4096};
+// The new executable is about 1.3 MiB: 32 MiB leave room to grow, and two
+// minutes are ample on any connection that can fetch it at all.
+inline constexpr TTransferLimits DownloadLimits{std::chrono::milliseconds(120000),
+                                                32u * 1024 * 1024};
+
 enum class TWorkMode { wmRead, wmWrite };
 
 // Turns the client's byte counts into progress reports: 0 at every begin of
@@ -53,20 +68,23 @@ private:
 class THTTPDownloader {
 public:
   // POST of an empty URL-encoded form with 1000 ms resolve, connect, send
-  // and receive time-outs; the body decoded by its declared charset. Empty
-  // on any failure: no answer, a time-out, a status outside 2xx, a redirect
-  // (never followed), or a reply shorter than it announced.
+  // and receive time-outs, within CheckLimits in all; the body decoded by
+  // its declared charset. Empty on any failure: no answer, a time-out, a
+  // status outside 2xx, a redirect (never followed), a reply shorter than it
+  // announced, or one past the limits.
   static std::wstring Download(const std::wstring &aURL);
 
   // GET whose body is written into aTargetStream as it arrives. False on any
-  // failure, including a body shorter than its announced length; the stream
-  // then keeps what had arrived.
+  // failure, including a body shorter than its announced length and one that
+  // passes aLimits; the stream then keeps what had arrived.
   static bool Download(const std::wstring &aURL, TDownloadStream &aTargetStream,
-                       const TProgressEvent &aProgressEvent);
+                       const TProgressEvent &aProgressEvent,
+                       const TTransferLimits &aLimits = DownloadLimits);
 
 private:
   THTTPDownloader(const std::wstring &aURL, const TProgressEvent &aProgressEvent);
-  bool InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream);
+  bool InternalDownload(const std::wstring &aURL, TDownloadStream &aTargetStream,
+                        const TTransferLimits &aLimits);
 
   THTTPWorkProgress fProgress;
 };

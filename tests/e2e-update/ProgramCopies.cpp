@@ -2,6 +2,8 @@
 
 #include "shared/Handles.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cwctype>
 #include <stdexcept>
@@ -92,14 +94,24 @@ std::optional<std::wstring> ReadValue(const std::wstring &aKey, const std::wstri
   return std::wstring(buffer);
 }
 
+std::wstring ReleaseFolder() {
+  return Harness::BesideThisExe(L"e2e-update\\");
+}
+
 TBytes SecondBuild() {
-  TBytes bytes = ReadFileBytes(Harness::BesideThisExe(L"Pagekeep.exe"));
-  const std::string stub = "This program cannot be run in DOS mode";
-  const auto at = std::search(bytes.begin(), bytes.end(), stub.begin(), stub.end());
-  if (at == bytes.end())
-    throw std::runtime_error("Pagekeep.exe has no DOS stub text to change");
-  at[0] = 't';
-  return bytes;
+  return ReadFileBytes(ReleaseFolder() + L"update.data");
+}
+
+DWORD ParentOf(DWORD aProcessId) {
+  TFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  CheckWin32(static_cast<bool>(snapshot), "CreateToolhelp32Snapshot");
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry))
+    if (entry.th32ProcessID == aProcessId)
+      return entry.th32ParentProcessID;
+  return 0;
 }
 
 std::wstring TProgramView::Announcement() const {

@@ -30,9 +30,15 @@ using Harness::ReadFileBytes;
 using Harness::TTemporaryFolder;
 using Harness::WriteFileBytes;
 
-// The build's Pagekeep.exe with one byte of its DOS stub changed: another
-// complete i386 executable that runs the same and is told apart by its bytes.
+// A release made at build time in bin\e2e-update: update.data, the build's
+// Pagekeep.exe with one letter of its DOS stub changed (another executable
+// that runs the same and is told apart by its bytes), its signature
+// update.sig, and other.sig, the signature of the build's own exe.
+std::wstring ReleaseFolder();
 TBytes SecondBuild();
+
+// The process that started aProcessId; 0 when it is not found.
+DWORD ParentOf(DWORD aProcessId);
 
 // A running program as other processes see it.
 class TProgramView {

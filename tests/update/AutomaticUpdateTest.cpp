@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <regex>
@@ -17,6 +18,7 @@ using UpdateServer::TServerSetup;
 using UpdateServer::TUpdateServerProcess;
 
 const wchar_t *OldProgram = L"pagekeep-keepalive.exe";
+// Signed at build time with the key the build trusts, beside it as ".sig".
 const wchar_t *NewProgram = L"pagekeep-update-server.exe";
 
 std::string Narrow(const std::wstring &aText) {
@@ -68,12 +70,15 @@ protected:
 
   std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
 
+  // Serves aServed with the signature of the signed new program, which is
+  // right only when aServed is that program.
   void StartServer(const std::wstring &aVersion, const TBytes &aServed,
                    const wchar_t *aMode = L"normal") {
     WriteFileBytes(fServed.Path() + L"Pagekeep.exe", aServed);
     TServerSetup setup;
     setup.Version = aVersion;
     setup.Folder = fServed.Path();
+    setup.Signature = BuiltProgram(std::wstring(NewProgram) + L".sig");
     setup.Mode = aMode;
     fServer = std::make_unique<TUpdateServerProcess>(setup);
   }
@@ -176,6 +181,41 @@ INSTANTIATE_TEST_SUITE_P(
                     TURLCase{"NonAscii", L"\u00E9\U0001F600", L"%C3%A9%F0%9F%98%80"}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
+// The answer rule alone: what the server's text must look like to offer
+// an update.
+struct TAnswerRuleCase {
+  const char *Name;
+  std::wstring Answer;
+  bool Offered;
+};
+
+class UpdateAnswerRule : public testing::TestWithParam<TAnswerRuleCase> {};
+
+TEST_P(UpdateAnswerRule, OnlyAnotherVersionNumberIsAnUpdate) {
+  EXPECT_EQ(GetParam().Offered, IsOfferedVersion(GetParam().Answer));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, UpdateAnswerRule,
+    testing::Values(
+        TAnswerRuleCase{"Same", L"1.0", false}, TAnswerRuleCase{"Newer", L"1.1", true},
+        TAnswerRuleCase{"Older", L"0.9", true}, TAnswerRuleCase{"ThreeParts", L"2.10.3", true},
+        TAnswerRuleCase{"SameWithLineBreak", L"1.0\n", false},
+        TAnswerRuleCase{"SameWithSpaces", L" \t1.0 \r\n", false},
+        TAnswerRuleCase{"NewerWithLineBreak", L"1.1\r\n", true},
+        TAnswerRuleCase{"Empty", L"", false}, TAnswerRuleCase{"WhiteSpaceOnly", L" \n", false},
+        TAnswerRuleCase{"HtmlPage", L"<html><body>Sign in</body></html>", false},
+        TAnswerRuleCase{"ErrorText", L"Internal Server Error", false},
+        TAnswerRuleCase{"Prefixed", L"v1.1", false}, TAnswerRuleCase{"InnerSpace", L"1. 1", false},
+        TAnswerRuleCase{"TwoLines", L"1.1\n1.2", false}, TAnswerRuleCase{"DotsOnly", L"..", false},
+        TAnswerRuleCase{"DoubleDot", L"1..1", false},
+        TAnswerRuleCase{"TrailingDot", L"1.1.", false},
+        TAnswerRuleCase{"ThirtyTwoCharacters", std::wstring(31, L'1') + L"2", true},
+        TAnswerRuleCase{"ThirtyThreeCharacters", std::wstring(33, L'1'), false},
+        TAnswerRuleCase{"ArabicIndicDigits", L"\u0661.\u0662", false}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+// The rule applied to a real server's answer, which is sent once per check.
 struct TAnswerCase {
   const char *Name;
   std::wstring Answer;
@@ -185,7 +225,7 @@ struct TAnswerCase {
 class AutomaticUpdateAnswer : public AutomaticUpdateFixture,
                               public testing::WithParamInterface<TAnswerCase> {};
 
-TEST_P(AutomaticUpdateAnswer, OnlyAnExactOwnVersionOrNothingMeansNoUpdate) {
+TEST_P(AutomaticUpdateAnswer, IsReadOnceAndJudgedByTheRule) {
   StartServer(GetParam().Answer, fOriginal);
   TAutomaticUpdate updater(Settings());
   EXPECT_EQ(GetParam().Available, updater.UpdateAvailable());
@@ -196,8 +236,10 @@ TEST_P(AutomaticUpdateAnswer, OnlyAnExactOwnVersionOrNothingMeansNoUpdate) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, AutomaticUpdateAnswer,
     testing::Values(TAnswerCase{"Same", L"1.0", false}, TAnswerCase{"Newer", L"1.1", true},
-                    TAnswerCase{"Older", L"0.9", true}, TAnswerCase{"Empty", L"", false},
-                    TAnswerCase{"LineBreak", L"1.0\n", true}, TAnswerCase{"Space", L"1.0 ", true}),
+                    TAnswerCase{"SameWithLineBreak", L"1.0\n", false},
+                    TAnswerCase{"NewerWithLineBreak", L"1.1\n", true},
+                    TAnswerCase{"HtmlPage", L"<html><body>Sign in</body></html>", false},
+                    TAnswerCase{"Empty", L"", false}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 using AutomaticUpdateSwap = AutomaticUpdateFixture;
@@ -230,7 +272,7 @@ TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftove
   EXPECT_EQ(0, percents.front());
   EXPECT_EQ(100, percents.back());
   EXPECT_EQ((std::vector<std::string>{"POST /update.php?guid=" + Narrow(updater.AppGUID()),
-                                      "GET /update.data"}),
+                                      "GET /update.sig", "GET /update.data"}),
             fServer->Requests());
 
   TAutomaticUpdate nextLoad(Settings());
@@ -261,7 +303,7 @@ struct TBadBodyCase {
 class AutomaticUpdateBadBody : public AutomaticUpdateFixture,
                                public testing::WithParamInterface<TBadBodyCase> {};
 
-TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButACompleteI386Executable) {
+TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButASignedCompleteI386Executable) {
   StartServer(L"1.1", GetParam().Served(ReadFileBytes(BuiltProgram(NewProgram))), GetParam().Mode);
   EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
   ExpectUntouched();
@@ -269,6 +311,18 @@ TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButACompleteI386Executable) {
 
 TBytes Same(const TBytes &aImage) {
   return aImage;
+}
+
+// Another complete executable that runs the same: one letter of its DOS
+// stub changed. The served signature is then another file's.
+TBytes WithChangedStub(const TBytes &aImage) {
+  const std::string stub = "This program cannot be run in DOS mode";
+  TBytes changed = aImage;
+  const auto at = std::search(changed.begin(), changed.end(), stub.begin(), stub.end());
+  if (at == changed.end())
+    throw std::runtime_error("no DOS stub text to change");
+  at[0] = 't';
+  return changed;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -280,7 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadBodyCase{"LastByteMissing", L"normal", WithoutLastByte},
                     TBadBodyCase{"Amd64Image", L"normal", ForAmd64},
                     TBadBodyCase{"Dll", L"normal", AsDll},
-                    TBadBodyCase{"NotFound", L"notfound", Same}),
+                    TBadBodyCase{"NotFound", L"notfound", Same},
+                    TBadBodyCase{"Unsigned", L"nosig", Same},
+                    TBadBodyCase{"WrongSignature", L"badsig", Same},
+                    TBadBodyCase{"OtherFilesSignature", L"normal", WithChangedStub}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 TEST_F(AutomaticUpdateSwap, FailedFirstRenameIsReportedAndLeavesTheProgram) {
@@ -301,11 +358,7 @@ TEST_F(AutomaticUpdateSwap, FailedSecondRenameIsUndone) {
   StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
   TUpdateSettings settings = Settings();
   int moves = 0;
-  settings.Move = [&](const std::wstring &aFrom, const std::wstring &aTo) {
-    if (++moves == 2)
-      return false;
-    return ::MoveFileExW(aFrom.c_str(), aTo.c_str(), 0) != FALSE;
-  };
+  settings.RenameAllowed = [&](const std::wstring &, const std::wstring &) { return ++moves != 2; };
   EXPECT_FALSE(TAutomaticUpdate(settings).Update(nullptr));
   EXPECT_EQ(3, moves);
   ExpectUntouched();
@@ -319,16 +372,44 @@ TEST_F(AutomaticUpdateSwap, AnUpdateFileThatCannotBeCreatedRaisesAndLeavesThePro
   EXPECT_FALSE(Exists(ExePath() + L".old"));
 }
 
+// A file that is larger than the download cap is refused on its announced
+// length, and nothing of it stays on disk.
+TEST_F(AutomaticUpdateSwap, ADownloadPastTheSizeCapIsRefusedAndRemoved) {
+  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  TUpdateSettings settings = Settings();
+  settings.DownloadLimits.MaxBytes = 64 * 1024;
+  EXPECT_FALSE(TAutomaticUpdate(settings).Update(nullptr));
+  ExpectUntouched();
+}
+
+// Between the download, the signature check and the rename, no other
+// program can open the downloaded file for writing.
+TEST_F(AutomaticUpdateSwap, TheDownloadCannotBeWrittenByOthersOnItsWay) {
+  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  const std::wstring download = fInstall.Path() + L"Update\\Pagekeep.exe";
+  bool tried = false;
+  DWORD openError = 0;
+  EXPECT_TRUE(
+      TAutomaticUpdate(Settings()).Update([&](const std::wstring &, std::uint8_t, std::uint8_t) {
+        if (tried)
+          return;
+        tried = true;
+        TFileHandle other(::CreateFileW(download.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        openError = other ? 0 : ::GetLastError();
+      }));
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), openError);
+  EXPECT_EQ(ReadFileBytes(BuiltProgram(NewProgram)), ReadFileBytes(ExePath()));
+}
+
 using AutomaticUpdateLeftovers = AutomaticUpdateFixture;
 
-TEST_F(AutomaticUpdateLeftovers, LoadRemovesTheDownloadFolderTreeAndTheBackup) {
+TEST_F(AutomaticUpdateLeftovers, LoadRemovesTheDownloadItsFolderAndTheBackup) {
   const std::wstring folder = fInstall.Path() + L"Update\\";
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  ASSERT_TRUE(::CreateDirectoryW((folder + L"sub").c_str(), nullptr));
   WriteFileBytes(folder + L"Pagekeep.exe", Text("partial"));
-  WriteFileBytes(folder + L"sub\\deep.txt", Text("deep"));
-  WriteFileBytes(folder + L"readonly.txt", Text("ro"));
-  ::SetFileAttributesW((folder + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   WriteFileBytes(ExePath() + L".old", fOriginal);
   WriteFileBytes(fInstall.Path() + L"keep.txt", Text("not ours"));
 
@@ -339,17 +420,33 @@ TEST_F(AutomaticUpdateLeftovers, LoadRemovesTheDownloadFolderTreeAndTheBackup) {
   EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
 }
 
-TEST_F(AutomaticUpdateLeftovers, AFileInUseIsSkippedAndTheRestGoes) {
+// An exe kept in the user's Downloads folder may sit beside a folder of the
+// user's own named "Update": only the updater's file in it goes.
+TEST_F(AutomaticUpdateLeftovers, AUsersUpdateFolderKeepsEverythingElse) {
   const std::wstring folder = fInstall.Path() + L"Update\\";
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  WriteFileBytes(folder + L"busy.bin", Text("busy"));
-  WriteFileBytes(folder + L"free.bin", Text("free"));
+  ASSERT_TRUE(::CreateDirectoryW((folder + L"sub").c_str(), nullptr));
+  WriteFileBytes(folder + L"Pagekeep.exe", Text("partial"));
+  WriteFileBytes(folder + L"notes.txt", Text("mine"));
+  WriteFileBytes(folder + L"sub\\deep.txt", Text("mine too"));
+
+  TAutomaticUpdate updater(Settings());
+  EXPECT_FALSE(Exists(folder + L"Pagekeep.exe"));
+  EXPECT_EQ(Text("mine"), ReadFileBytes(folder + L"notes.txt"));
+  EXPECT_EQ(Text("mine too"), ReadFileBytes(folder + L"sub\\deep.txt"));
+}
+
+TEST_F(AutomaticUpdateLeftovers, ADownloadInUseIsSkippedAndGoesAtTheNextLoad) {
+  const std::wstring folder = fInstall.Path() + L"Update\\";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  WriteFileBytes(folder + L"Pagekeep.exe", Text("busy"));
   {
-    TFileHandle busy(::CreateFileW((folder + L"busy.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TFileHandle busy(::CreateFileW((folder + L"Pagekeep.exe").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
     ASSERT_TRUE(busy);
     TAutomaticUpdate updater(Settings());
-    EXPECT_FALSE(Exists(folder + L"free.bin"));
+    EXPECT_TRUE(Exists(folder + L"Pagekeep.exe"));
   }
   TAutomaticUpdate nextLoad(Settings());
   EXPECT_FALSE(Exists(folder));
@@ -398,6 +495,14 @@ TEST(AutomaticUpdateElevation, RunAsAdminStartsTheProgramThroughTheShell) {
   // The server exits at once on an unknown option.
   EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(NewProgram), L"--no-such-option"));
   EXPECT_FALSE(updater.RunAsAdmin(nullptr, BuiltProgram(L"no-such-program.exe"), L""));
+  // Asked for, the started process comes back to be waited for.
+  TKernelHandle process;
+  EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(NewProgram), L"--no-such-option", &process));
+  ASSERT_TRUE(process);
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 10000));
+  DWORD code = 0;
+  EXPECT_TRUE(::GetExitCodeProcess(process.Get(), &code));
+  EXPECT_EQ(2u, code) << "the server's exit code for bad options";
 }
 
 TEST(AutomaticUpdateElevation, IsAdminMatchesTheTokenElevation) {

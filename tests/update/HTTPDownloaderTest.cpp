@@ -163,6 +163,44 @@ TEST(HTTPDownloaderStreamSilent, AFailingStreamEndsTheDownloadWithFalse) {
   EXPECT_FALSE(THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr));
 }
 
+// A hostile server cannot stretch a request past its total time nor fill
+// the memory or disk: the check, a download with a short total time and a
+// download with a small size cap, against a server that trickles every body
+// or sends one without end.
+struct TBoundCase {
+  const char *Name;
+  const wchar_t *Mode;
+  TTransferLimits Limits;
+  bool CheckFails; // the check's answer is as hostile as the download
+};
+
+class HTTPDownloaderBounds : public testing::TestWithParam<TBoundCase> {};
+
+TEST_P(HTTPDownloaderBounds, EndWithinTheTotalTimeAndTheSizeCap) {
+  using namespace std::chrono_literals;
+  const auto &c = GetParam();
+  TUpdateServerProcess server(ServingProgram(c.Mode));
+  auto start = std::chrono::steady_clock::now();
+  const std::wstring answer = THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x");
+  EXPECT_EQ(c.CheckFails ? L"" : L"1.0", answer);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, CheckLimits.TotalTime + 1500ms);
+
+  start = std::chrono::steady_clock::now();
+  TDownloadMemoryStream stream;
+  EXPECT_FALSE(
+      THTTPDownloader::Download(server.BaseURL() + L"update.data", stream, nullptr, c.Limits));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, c.Limits.TotalTime + 1500ms);
+  EXPECT_LE(stream.Bytes().size(), c.Limits.MaxBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, HTTPDownloaderBounds,
+    testing::Values(
+        TBoundCase{"Trickle", L"trickle", {std::chrono::milliseconds(2000), 1 << 20}, true},
+        TBoundCase{"Endless", L"endless", {std::chrono::milliseconds(20000), 1 << 20}, true},
+        TBoundCase{"LargerThanTheCap", L"normal", {std::chrono::milliseconds(20000), 4096}, false}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
 // The server can take the build's own port, where the real program looks.
 TEST(UpdateServerPort, ServesOnTheProgramsPortWhenAsked) {
   TServerSetup setup;

@@ -37,6 +37,8 @@ public:
   void HandOver(const std::function<void()> &aStep) override {
     if (Cancelled)
       throw EStartupCancelled();
+    if (++fHandOvers == ThrowAtHandOver)
+      throw std::runtime_error("a hand-over failed");
     {
       std::lock_guard lock(fEventsLock);
       fHandOverThreads.push_back(std::this_thread::get_id());
@@ -100,6 +102,7 @@ public:
   }
 
   std::atomic<bool> Cancelled = false;
+  int ThrowAtHandOver = 0; // the hand-over (counted from 1) that throws once
   bool OpenSucceeds = true;
   std::function<void()> OnCompleteStartup;
 
@@ -107,6 +110,7 @@ private:
   void UIEvent(const std::wstring &aText) { Event(fInHandOver ? aText : L"OUTSIDE " + aText); }
 
   static thread_local bool fInHandOver;
+  std::atomic<int> fHandOvers = 0;
   std::mutex fStepLock;
   std::mutex fEventsLock;
   TEvents fEvents;
@@ -123,12 +127,14 @@ protected:
 
   std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
 
+  // Serves the signed update server's exe as the new program.
   void StartServer(const std::wstring &aVersion, const wchar_t *aMode = L"normal") {
     WriteFileBytes(fServed.Path() + L"Pagekeep.exe",
                    ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")));
     TServerSetup setup;
     setup.Version = aVersion;
     setup.Folder = fServed.Path();
+    setup.Signature = BuiltProgram(L"pagekeep-update-server.exe.sig");
     setup.Mode = aMode;
     fServer = std::make_unique<TUpdateServerProcess>(setup);
   }
@@ -139,9 +145,12 @@ protected:
     settings.BaseURL = fServer ? fServer->BaseURL() : L"http://127.0.0.1:1/";
     settings.ExePath = ExePath();
     settings.RegistryKey = fKey.Path();
+    // The elevated updater is "started" as a process that has ended.
     settings.Launcher = [this](SHELLEXECUTEINFOW &aInfo) {
       fHost.Event(std::wstring(L"RunAsAdmin|") + aInfo.lpVerb + L"|" + aInfo.lpFile + L"|" +
                   aInfo.lpParameters);
+      if (fElevationAccepted && (aInfo.fMask & SEE_MASK_NOCLOSEPROCESS))
+        aInfo.hProcess = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
       return fElevationAccepted;
     };
     fUpdater = std::make_unique<TAutomaticUpdate>(settings);
@@ -203,10 +212,22 @@ TEST_F(StartupCheck, ServerDownCountsAsUpToDate) {
             Run(TStartupCourse::scCheck));
 }
 
-TEST_F(StartupCheck, UpdateHandsOverToAnElevatedCopyAndEnds) {
+// The program after an update must not run with the updater's rights:
+// this process waits for the elevated updater and starts it itself.
+TEST_F(StartupCheck, UpdateRunsTheElevatedUpdaterThenStartsTheProgramItself) {
   StartServer(L"1.1");
   EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
-                     L"RunAsAdmin|runas|" + ExePath() + L"|-update", L"EndProcess"}),
+                     L"RunAsAdmin|runas|" + ExePath() + L"|-update",
+                     L"Open|" + ExePath() + L"|-updated", L"EndProcess"}),
+            Run(TStartupCourse::scCheck));
+}
+
+TEST_F(StartupCheck, ARestartThatFailsCompletesThisProcessInstead) {
+  StartServer(L"1.1");
+  fHost.OpenSucceeds = false;
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
+                     L"RunAsAdmin|runas|" + ExePath() + L"|-update",
+                     L"Open|" + ExePath() + L"|-updated", L"CompleteStartup"}),
             Run(TStartupCourse::scCheck));
 }
 
@@ -237,10 +258,10 @@ TEST_F(StartupCheck, OtherCoursesMakeNoRequest) {
 
 using StartupUpdate = StartupFlowFixture;
 
-TEST_F(StartupUpdate, DownloadsWithProgressSwapsAndRestarts) {
+// The updater starts nothing: the process that started it does.
+TEST_F(StartupUpdate, DownloadsWithProgressSwapsAndEnds) {
   StartServer(L"1.1");
-  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
-                     L"EndProcess"}),
+  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"EndProcess"}),
             Run(TStartupCourse::scUpdate));
   EXPECT_EQ(ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")), ReadFileBytes(ExePath()));
   const TEvents comments = fHost.Comments();
@@ -259,13 +280,12 @@ struct TFailedUpdateCase {
 class StartupFailedUpdate : public StartupFlowFixture,
                             public testing::WithParamInterface<TFailedUpdateCase> {};
 
-TEST_P(StartupFailedUpdate, RestartsTheUntouchedProgram) {
+TEST_P(StartupFailedUpdate, EndsWithTheProgramUntouched) {
   StartServer(GetParam().Version, GetParam().Mode);
   if (GetParam().UpdateFolderIsAFile)
     WriteFileBytes(fInstall.Path() + L"Update", TBytes{'x'});
   const TBytes before = ReadFileBytes(ExePath());
-  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
-                     L"EndProcess"}),
+  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"EndProcess"}),
             Run(TStartupCourse::scUpdate));
   EXPECT_EQ(before, ReadFileBytes(ExePath()));
   EXPECT_FALSE(Exists(ExePath() + L".old"));
@@ -277,15 +297,67 @@ INSTANTIATE_TEST_SUITE_P(
                     TFailedUpdateCase{"Truncated", L"1.1", L"truncated", false},
                     TFailedUpdateCase{"CutOff", L"1.1", L"cut", false},
                     TFailedUpdateCase{"NoUpdateOnOffer", L"1.0", L"normal", false},
+                    TFailedUpdateCase{"Unsigned", L"1.1", L"nosig", false},
+                    TFailedUpdateCase{"WrongSignature", L"1.1", L"badsig", false},
                     TFailedUpdateCase{"FileCannotBeCreated", L"1.1", L"normal", true}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
-TEST_F(StartupUpdate, ARestartThatFailsCompletesThisProcessInstead) {
-  StartServer(L"1.0");
-  fHost.OpenSucceeds = false;
-  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"Open|" + ExePath() + L"|-updated",
-                     L"CompleteStartup"}),
-            Run(TStartupCourse::scUpdate));
+// An error on a flow thread never ends the process: start-up completes as
+// if there were no update, and the elevated updater just ends.
+struct TThrowingHandOverCase {
+  const char *Name;
+  TStartupCourse Course;
+  const wchar_t *Version;
+  int ThrowAt;
+  TEvents Expected;
+};
+
+class StartupHandOverError : public StartupFlowFixture,
+                             public testing::WithParamInterface<TThrowingHandOverCase> {};
+
+TEST_P(StartupHandOverError, EndsAsIfThereWereNoUpdate) {
+  StartServer(GetParam().Version);
+  fHost.ThrowAtHandOver = GetParam().ThrowAt;
+  EXPECT_EQ(GetParam().Expected, Run(GetParam().Course));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HandOvers, StartupHandOverError,
+    testing::Values(
+        TThrowingHandOverCase{
+            "CheckingMessage", TStartupCourse::scCheck, L"1.0", 1, {L"CompleteStartup"}},
+        TThrowingHandOverCase{"HideBeforeTheUpdater",
+                              TStartupCourse::scCheck,
+                              L"1.1",
+                              2,
+                              {Checking, L"Sleep|1000", L"CompleteStartup"}},
+        TThrowingHandOverCase{"CompleteStartupItself",
+                              TStartupCourse::scCheck,
+                              L"1.0",
+                              4,
+                              {Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}},
+        TThrowingHandOverCase{"NoCourse", TStartupCourse::scNone, L"1.0", 1, {L"CompleteStartup"}},
+        TThrowingHandOverCase{
+            "DownloadMessage", TStartupCourse::scUpdate, L"1.1", 1, {L"EndProcess"}}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+TEST(StartupFlowThreads, AGreetingWhoseHandOverFailsEndsQuietly) {
+  TFakeHost host;
+  host.ThrowAtHandOver = 1;
+  TUpdateSettings settings;
+  settings.ExePath = L"C:\\nowhere\\Pagekeep.exe";
+  settings.RegistryKey = L"Software\\PagekeepTests\\AGreetingWhoseHandOverFailsEndsQuietly";
+  TAutomaticUpdate updater(settings);
+  TStartupFlow flow(host, updater, TInstallationState(settings.ExePath, settings.RegistryKey));
+  flow.SetSleep(
+      [&](DWORD aMilliseconds) { host.Event(L"Sleep|" + std::to_wstring(aMilliseconds)); });
+  flow.ShowUpdatedMessage();
+  flow.ShowWelcome();
+  flow.Join();
+  // One of the two greetings lost its first step; the other went on.
+  const TEvents events = host.Events();
+  EXPECT_TRUE(events == (TEvents{Welcome, L"Sleep|10000", Balloon}) || events == TEvents{Updated})
+      << events.size();
 }
 
 TEST_F(StartupUpdate, ACancelledHandOverEndsTheThreadQuietly) {

@@ -79,7 +79,7 @@ int wmain(int argc, wchar_t **argv) {
   if (result == 3)
     WriteError(L"cannot listen on 127.0.0.1:" + std::to_wstring(options->Port) + L"\n");
   else if (result == 4)
-    WriteError(L"cannot read " + options->Folder + L"\\" + options->File + L"\n");
+    WriteError(L"cannot read a file to serve (the log names it)\n");
   if (log != INVALID_HANDLE_VALUE)
     ::CloseHandle(log);
   return result;

@@ -13,6 +13,8 @@ const std::map<std::wstring, TMode> &ModeNames() {
       {L"truncated", TMode::smTruncated}, {L"cut", TMode::smCut},
       {L"nolength", TMode::smNoLength},   {L"redirect", TMode::smRedirect},
       {L"notfound", TMode::smNotFound},   {L"silent", TMode::smSilent},
+      {L"nosig", TMode::smNoSig},         {L"badsig", TMode::smBadSig},
+      {L"trickle", TMode::smTrickle},     {L"endless", TMode::smEndless},
   };
   return names;
 }
@@ -80,6 +82,15 @@ bool ApplyOption(TOptions &aOptions, const std::wstring &aName, const std::wstri
     if (aValue.empty() || aValue.find_first_of(L"\\/:") != std::wstring::npos)
       return aError = L"--file takes a plain file name: " + aValue, false;
     aOptions.File = aValue;
+  } else if (aName == L"--signature") {
+    aOptions.Signature = aValue;
+  } else if (aName == L"--release-folder") {
+    aOptions.ReleaseFolder = aValue;
+  } else if (aName == L"--client-time-limit") {
+    auto limit = ParseNumber(aValue, 3600000);
+    if (!limit || *limit == 0)
+      return aError = L"bad client time limit: " + aValue, false;
+    aOptions.ClientTimeLimit = *limit;
   } else if (aName == L"--mode") {
     auto mode = ModeNames().find(aValue);
     if (mode == ModeNames().end())
@@ -132,20 +143,32 @@ std::optional<TOptions> ParseOptions(const std::vector<std::wstring> &aArguments
     aError = L"--version is required";
     return std::nullopt;
   }
+  if (!options.ReleaseFolder.empty() && !options.Folder.empty()) {
+    aError = L"--release-folder and --folder exclude each other";
+    return std::nullopt;
+  }
   return options;
 }
 
 std::wstring UsageText() {
-  return L"usage: pagekeep-update-server --version TEXT [--folder DIR] [--file NAME]\n"
+  return L"usage: pagekeep-update-server --version TEXT\n"
+         L"       [--release-folder RDIR | --folder DIR [--file NAME] [--signature SIG]]\n"
          L"       [--port N] [--mode MODE] [--charset utf-8|iso-8859-1] [--log FILE]\n"
-         L"       [--delay MS] [--parent PID] [--quiet]\n"
+         L"       [--delay MS] [--client-time-limit MS] [--parent PID] [--quiet]\n"
          L"  POST /update.php?guid=...  answers TEXT (escapes \\n \\r \\t \\\\)\n"
-         L"  GET  /update.data          serves DIR\\NAME (NAME defaults to Pagekeep.exe)\n"
+         L"  GET  /update.data          serves RDIR\\update.data, or DIR\\NAME\n"
+         L"                             (NAME defaults to Pagekeep.exe)\n"
+         L"  GET  /update.sig           serves RDIR\\update.sig, or SIG, or else\n"
+         L"                             DIR\\NAME.sig when it exists; 404 without one\n"
          L"  --port 0 picks a free port; the first log line names it\n"
          L"  every request is logged to stdout (unless --quiet) and to FILE\n"
          L"  --delay: wait MS milliseconds before each answer (at most 60000)\n"
+         L"  --client-time-limit: a connection lasts at most MS milliseconds (30000)\n"
          L"  --parent: exit when that process ends\n"
-         L"  MODE: normal html truncated cut nolength redirect notfound silent\n";
+         L"  MODE: normal html truncated cut nolength redirect notfound silent\n"
+         L"        nosig (no update.sig) badsig (one bit of it flipped)\n"
+         L"        trickle (bodies at one byte per 500 ms, then spaces, without end)\n"
+         L"        endless (bodies followed by junk without end)\n";
 }
 
 } // namespace UpdateServer

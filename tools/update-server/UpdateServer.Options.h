@@ -17,6 +17,10 @@ enum class TMode {
   smRedirect,  // every request answered 302
   smNotFound,  // every request answered 404
   smSilent,    // requests are read and never answered
+  smNoSig,     // "update.sig" answered 404 even when there is one
+  smBadSig,    // "update.sig" with one bit of the signature flipped
+  smTrickle,   // every body sent one byte per 500 ms, then spaces, without end
+  smEndless,   // every body sent at once, then junk without end
 };
 
 struct TOptions {
@@ -24,6 +28,9 @@ struct TOptions {
   std::wstring Version; // body of the check answer, escapes already resolved
   std::wstring Folder;  // where the served executable lives; empty: none
   std::wstring File = L"Pagekeep.exe";
+  std::wstring Signature;     // the served "update.sig"; empty: File + ".sig" in Folder, if there
+  std::wstring ReleaseFolder; // serves its update.data and update.sig instead
+  unsigned long ClientTimeLimit = 30000; // ms a connection may last in all
   TMode Mode = TMode::smNormal;
   std::wstring Charset = L"utf-8"; // "utf-8" or "iso-8859-1"
   std::wstring LogPath;

@@ -47,6 +47,12 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
     line += L" --folder " + QuoteArgument(aSetup.Folder);
   if (!aSetup.File.empty())
     line += L" --file " + QuoteArgument(aSetup.File);
+  if (!aSetup.Signature.empty())
+    line += L" --signature " + QuoteArgument(aSetup.Signature);
+  if (!aSetup.ReleaseFolder.empty())
+    line += L" --release-folder " + QuoteArgument(aSetup.ReleaseFolder);
+  if (aSetup.ClientTimeLimit > 0)
+    line += L" --client-time-limit " + std::to_wstring(aSetup.ClientTimeLimit);
   if (aSetup.Delay > 0)
     line += L" --delay " + std::to_wstring(aSetup.Delay);
   if (!aSetup.Charset.empty())

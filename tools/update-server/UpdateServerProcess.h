@@ -15,6 +15,9 @@ struct TServerSetup {
   std::wstring Version;          // the check answer, sent byte for byte
   std::wstring Folder;           // folder of the served executable; empty: none
   std::wstring File;             // its name in Folder; empty: Pagekeep.exe
+  std::wstring Signature;        // the served update.sig; empty: File.sig in Folder, if there
+  std::wstring ReleaseFolder;    // serves its update.data and update.sig instead
+  unsigned ClientTimeLimit = 0;  // ms; 0: the server's default
   std::wstring Mode = L"normal"; // see pagekeep-update-server's usage
   std::wstring Charset;          // empty: utf-8
   unsigned short Port = 0;       // 0: a free port
