@@ -14,6 +14,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -305,5 +306,58 @@ TEST_F(Release, AHigherVersionReplacesARunningOlderOneAndNeverTheReverse) {
   ASSERT_EQ(1u, entries.size());
   EXPECT_EQ(fNew->Version, MachineValue(entries[0], L"DisplayVersion"));
 }
+
+// An installed older version, offered the newer release by the project's
+// server from the release's own folder, updates itself in Program Files;
+// served with the signature of another file, it keeps its own program.
+struct TServedRelease {
+  std::string Name;
+  bool OwnSignature;
+};
+
+class SelfUpdate : public Release, public ::testing::WithParamInterface<TServedRelease> {};
+
+TEST_P(SelfUpdate, AnInstalledOlderVersionTakesOnlyAReleaseItsSignatureProves) {
+  const bool genuine = GetParam().OwnSignature;
+  ASSERT_EQ(0u, Msiexec(L"/i " + Quoted(fOld->Package()) + L" /qn"));
+  WriteStoredVersion(fOld->Version);
+  Harness::TTemporaryFolder forged(L"forged-release");
+  WriteFileBytes(forged.Path() + L"update.data", ReadFileBytes(fNew->Program()));
+  WriteFileBytes(forged.Path() + L"update.sig", ReadFileBytes(fOld->Folder + L"update.sig"));
+  const std::wstring served = genuine ? fNew->Folder : forged.Path();
+  TServerSetup setup;
+  setup.Version = fNew->Version;
+  setup.ReleaseFolder = served.substr(0, served.size() - 1);
+  if (!StartServer(setup))
+    GTEST_SKIP() << PortTaken();
+
+  Harness::TProcess first(InstalledExe());
+  EXPECT_TRUE(first.WaitForExit(15s).has_value()) << "the checking program handed over";
+  const auto back = WaitForReadyProcessOf(InstalledExe(), 30s);
+  ASSERT_TRUE(back.has_value()) << "no program came back";
+  const TRelease &expected = genuine ? *fNew : *fOld;
+  EXPECT_TRUE(ReadFileBytes(InstalledExe()) == ReadFileBytes(expected.Program()));
+  EXPECT_EQ(expected.Version, ProductVersionOf(InstalledExe()));
+  const auto requests = fServer->Requests();
+  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.data"));
+  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.sig"));
+  if (genuine) {
+    EXPECT_EQ(L"1 Successfully updated",
+              AnnouncementsUntil(*back, L"Successfully updated", 5s).back());
+    EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"version"));
+  } else {
+    EXPECT_EQ(fOld->Version, ReadValue(AppKey, L"version"));
+  }
+  EXPECT_FALSE(Exists(InstallFolder() + L"Update\\Pagekeep.exe")) << "no download is left";
+
+  // The uninstall takes what the update left beside the program with it.
+  ASSERT_EQ(0u, Msiexec(L"/x " + Quoted(fOld->Package()) + L" /qn"));
+  EXPECT_FALSE(Exists(InstallFolder()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Served, SelfUpdate,
+                         ::testing::Values(TServedRelease{"AsPublished", true},
+                                           TServedRelease{"WithAnotherFilesSignature", false}),
+                         [](const auto &aInfo) { return aInfo.param.Name; });
 
 } // namespace
