@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cwctype>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -28,6 +32,7 @@ class TDeadline {
 public:
   explicit TDeadline(std::chrono::milliseconds aTotal)
       : fEnd(std::chrono::steady_clock::now() + aTotal) {}
+  std::chrono::steady_clock::time_point End() const noexcept { return fEnd; }
   // Milliseconds left, at most aCap; throws once the time is up.
   DWORD Left(DWORD aCap) const {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -47,10 +52,49 @@ void SetReceiveTimeout(HINTERNET aRequest, DWORD aOption, DWORD aMilliseconds) {
              "WinHttpSetOption (time-out)");
 }
 
+// Ends a request at its deadline by closing its handle from another
+// thread, the documented way to stop a synchronous WinHTTP call in progress:
+// no time-out bounds a reply's head that trickles in under Wine. The
+// handle is closed by exactly one owner: the watchdog when it fires, else
+// the request's holder after the watchdog has stopped.
+class TWatchdog {
+public:
+  TWatchdog(TWinHttpHandle &aRequest, std::chrono::steady_clock::time_point aEnd)
+      : fRequest(aRequest), fThread([this, aEnd] { Watch(aEnd); }) {}
+  TWatchdog(const TWatchdog &) = delete;
+  TWatchdog &operator=(const TWatchdog &) = delete;
+  ~TWatchdog() {
+    {
+      std::lock_guard lock(fLock);
+      fDone = true;
+    }
+    fWake.notify_one();
+    fThread.join();
+  }
+
+private:
+  void Watch(std::chrono::steady_clock::time_point aEnd) {
+    std::unique_lock lock(fLock);
+    if (fWake.wait_until(lock, aEnd, [this] { return fDone; }))
+      return;
+    ::WinHttpCloseHandle(fRequest.Detach());
+  }
+
+  TWinHttpHandle &fRequest;
+  std::mutex fLock;
+  std::condition_variable fWake;
+  bool fDone = false;
+  std::thread fThread;
+};
+
+// Handle is the request's handle as the calling thread uses it; the
+// watchdog may close it meanwhile, and every call on it then fails.
 struct TRequest {
   TWinHttpHandle Session;
   TWinHttpHandle Connection;
   TWinHttpHandle Request;
+  HINTERNET Handle = nullptr;
+  std::unique_ptr<TWatchdog> Watchdog; // stopped before the handles close
 };
 
 struct TURLParts {
@@ -82,10 +126,10 @@ TURLParts SplitURL(const std::wstring &aURL) {
 
 // Sends the request and waits for the reply's head. Redirects are switched
 // off, so a 3xx reply arrives here as it is and counts as a failure later.
-TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHeaders,
-              bool aShortTimeouts, const TDeadline &aDeadline) {
+// aRequest stays where the caller holds it: its watchdog refers to it.
+void Send(TRequest &request, const std::wstring &aURL, const wchar_t *aVerb,
+          const wchar_t *aHeaders, bool aShortTimeouts, const TDeadline &aDeadline) {
   const TURLParts url = SplitURL(aURL);
-  TRequest request;
   request.Session.Reset(::WinHttpOpen(L"Pagekeep/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   CheckWin32(static_cast<bool>(request.Session), "WinHttpOpen");
@@ -106,23 +150,23 @@ TRequest Send(const std::wstring &aURL, const wchar_t *aVerb, const wchar_t *aHe
                                              url.PathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
                                              WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
   CheckWin32(static_cast<bool>(request.Request), "WinHttpOpenRequest");
+  request.Handle = request.Request.Get();
+  request.Watchdog = std::make_unique<TWatchdog>(request.Request, aDeadline.End());
   // The wait for the reply's head has a time-out of its own (90 s on
   // Windows) that WinHttpSetTimeouts does not shorten under Wine; the
   // download gets the client's usual 30 s receive time-out there. On
   // Windows it bounds the whole head; Wine applies it to each receive.
-  SetReceiveTimeout(request.Request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+  SetReceiveTimeout(request.Handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
                     aDeadline.Left(receiveCap));
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
-  CheckWin32(::WinHttpSetOption(request.Request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable,
-                                sizeof(disable)),
-             "WinHttpSetOption (redirects)");
-  CheckWin32(::WinHttpSendRequest(request.Request.Get(), aHeaders,
-                                  aHeaders ? static_cast<DWORD>(-1L) : 0, WINHTTP_NO_REQUEST_DATA,
-                                  0, 0, 0),
+  CheckWin32(
+      ::WinHttpSetOption(request.Handle, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable)),
+      "WinHttpSetOption (redirects)");
+  CheckWin32(::WinHttpSendRequest(request.Handle, aHeaders, aHeaders ? static_cast<DWORD>(-1L) : 0,
+                                  WINHTTP_NO_REQUEST_DATA, 0, 0, 0),
              "WinHttpSendRequest");
-  CheckWin32(::WinHttpReceiveResponse(request.Request.Get(), nullptr), "WinHttpReceiveResponse");
+  CheckWin32(::WinHttpReceiveResponse(request.Handle, nullptr), "WinHttpReceiveResponse");
   aDeadline.Left(receiveCap);
-  return request;
 }
 
 std::optional<std::wstring> QueryHeader(HINTERNET aRequest, DWORD aInfoLevel) {
@@ -247,14 +291,15 @@ std::wstring Decode(const std::string &aBody, UINT aCodePage) {
 std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
   try {
     const TDeadline deadline(CheckLimits.TotalTime);
-    TRequest request =
-        Send(aURL, L"POST", L"Content-Type: application/x-www-form-urlencoded\r\n", true, deadline);
-    CheckSuccessStatus(request.Request.Get());
+    TRequest request;
+    Send(request, aURL, L"POST", L"Content-Type: application/x-www-form-urlencoded\r\n", true,
+         deadline);
+    CheckSuccessStatus(request.Handle);
     std::string body;
-    ReadBody(request.Request.Get(), AnnouncedLength(request.Request.Get()), deadline, TextTimeoutMs,
+    ReadBody(request.Handle, AnnouncedLength(request.Handle), deadline, TextTimeoutMs,
              CheckLimits.MaxBytes,
              [&](const char *aData, DWORD aCount, std::int64_t) { body.append(aData, aCount); });
-    auto contentType = QueryHeader(request.Request.Get(), WINHTTP_QUERY_CONTENT_TYPE);
+    auto contentType = QueryHeader(request.Handle, WINHTTP_QUERY_CONTENT_TYPE);
     return Decode(body, CodePageOf(CharsetOf(contentType.value_or(L""))));
   } catch (...) {
     return {};
@@ -277,11 +322,12 @@ bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream
                                        const TTransferLimits &aLimits) {
   try {
     const TDeadline deadline(aLimits.TotalTime);
-    TRequest request = Send(aURL, L"GET", nullptr, false, deadline);
-    CheckSuccessStatus(request.Request.Get());
-    auto length = AnnouncedLength(request.Request.Get());
+    TRequest request;
+    Send(request, aURL, L"GET", nullptr, false, deadline);
+    CheckSuccessStatus(request.Handle);
+    auto length = AnnouncedLength(request.Handle);
     fProgress.HTTPWorkBegin(TWorkMode::wmRead, length.value_or(0));
-    ReadBody(request.Request.Get(), length, deadline, DownloadResponseTimeoutMs, aLimits.MaxBytes,
+    ReadBody(request.Handle, length, deadline, DownloadResponseTimeoutMs, aLimits.MaxBytes,
              [&](const char *aData, DWORD aCount, std::int64_t aTotal) {
                aTargetStream.Write(aData, aCount);
                fProgress.HTTPWork(TWorkMode::wmRead, aTotal);

@@ -172,13 +172,23 @@ struct TBoundCase {
   const wchar_t *Mode;
   TTransferLimits Limits;
   bool CheckFails; // the check's answer is as hostile as the download
+  bool WindowsOnly;
 };
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
 
 class HTTPDownloaderBounds : public testing::TestWithParam<TBoundCase> {};
 
 TEST_P(HTTPDownloaderBounds, EndWithinTheTotalTimeAndTheSizeCap) {
   using namespace std::chrono_literals;
   const auto &c = GetParam();
+  if (c.WindowsOnly && RunningUnderWine())
+    GTEST_SKIP() << "Wine's WinHTTP applies the response time-out to each receive of the head, "
+                    "not to the whole, and a call whose handle is closed goes on; Windows bounds "
+                    "the whole head and stops the call";
   TUpdateServerProcess server(ServingProgram(c.Mode));
   auto start = std::chrono::steady_clock::now();
   const std::wstring answer = THTTPDownloader::Download(server.BaseURL() + L"update.php?guid=x");
@@ -196,9 +206,12 @@ TEST_P(HTTPDownloaderBounds, EndWithinTheTotalTimeAndTheSizeCap) {
 INSTANTIATE_TEST_SUITE_P(
     Servers, HTTPDownloaderBounds,
     testing::Values(
-        TBoundCase{"Trickle", L"trickle", {std::chrono::milliseconds(2000), 1 << 20}, true},
-        TBoundCase{"Endless", L"endless", {std::chrono::milliseconds(20000), 1 << 20}, true},
-        TBoundCase{"LargerThanTheCap", L"normal", {std::chrono::milliseconds(20000), 4096}, false}),
+        TBoundCase{"Trickle", L"trickle", {std::chrono::milliseconds(2000), 1 << 20}, true, false},
+        TBoundCase{
+            "TrickledHead", L"tricklehead", {std::chrono::milliseconds(2000), 1 << 20}, true, true},
+        TBoundCase{"Endless", L"endless", {std::chrono::milliseconds(20000), 1 << 20}, true, false},
+        TBoundCase{
+            "LargerThanTheCap", L"normal", {std::chrono::milliseconds(20000), 4096}, false, false}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 // The server can take the build's own port, where the real program looks.

@@ -321,10 +321,17 @@ private:
   // then more for as long as the client reads and time is left.
   bool SendEndlessly(TConnection &aConnection, const std::string &aType, const char *aBody,
                      size_t aSize) {
-    if (fOptions.Mode != TMode::smTrickle && fOptions.Mode != TMode::smEndless)
+    if (fOptions.Mode != TMode::smTrickle && fOptions.Mode != TMode::smTrickleHead &&
+        fOptions.Mode != TMode::smEndless)
       return false;
-    if (!aConnection.SendAll(Head("200 OK", aType, std::nullopt)))
+    const std::string head = Head("200 OK", aType, std::nullopt);
+    if (fOptions.Mode == TMode::smTrickleHead) {
+      for (char c : head)
+        if (!aConnection.SendAll(&c, 1) || !aConnection.Pause(500))
+          return true;
+    } else if (!aConnection.SendAll(head)) {
       return true;
+    }
     if (fOptions.Mode == TMode::smEndless) {
       const std::string junk(65536, '\n');
       if (aConnection.SendAll(aBody, aSize))
@@ -450,8 +457,10 @@ int Serve(const TOptions &aOptions, const TLogLine &aLog) {
   // time limit.
   for (;;) {
     SOCKET accepted = ::accept(listener.Get(), nullptr, nullptr);
-    if (accepted == INVALID_SOCKET)
+    if (accepted == INVALID_SOCKET) {
+      ::Sleep(10); // a failing accept must not spin
       continue;
+    }
     auto connection = std::make_shared<TConnection>(accepted, aOptions.ClientTimeLimit);
     if (clients.load() >= MaxClients)
       continue;

@@ -9,12 +9,19 @@ namespace {
 
 const std::map<std::wstring, TMode> &ModeNames() {
   static const std::map<std::wstring, TMode> names = {
-      {L"normal", TMode::smNormal},       {L"html", TMode::smHtml},
-      {L"truncated", TMode::smTruncated}, {L"cut", TMode::smCut},
-      {L"nolength", TMode::smNoLength},   {L"redirect", TMode::smRedirect},
-      {L"notfound", TMode::smNotFound},   {L"silent", TMode::smSilent},
-      {L"nosig", TMode::smNoSig},         {L"badsig", TMode::smBadSig},
-      {L"trickle", TMode::smTrickle},     {L"endless", TMode::smEndless},
+      {L"normal", TMode::smNormal},
+      {L"html", TMode::smHtml},
+      {L"truncated", TMode::smTruncated},
+      {L"cut", TMode::smCut},
+      {L"nolength", TMode::smNoLength},
+      {L"redirect", TMode::smRedirect},
+      {L"notfound", TMode::smNotFound},
+      {L"silent", TMode::smSilent},
+      {L"nosig", TMode::smNoSig},
+      {L"badsig", TMode::smBadSig},
+      {L"trickle", TMode::smTrickle},
+      {L"endless", TMode::smEndless},
+      {L"tricklehead", TMode::smTrickleHead},
   };
   return names;
 }
@@ -160,6 +167,7 @@ std::wstring UsageText() {
          L"                             (NAME defaults to Pagekeep.exe)\n"
          L"  GET  /update.sig           serves RDIR\\update.sig, or SIG, or else\n"
          L"                             DIR\\NAME.sig when it exists; 404 without one\n"
+         L"                             (another file's signature: --signature OTHER.sig)\n"
          L"  --port 0 picks a free port; the first log line names it\n"
          L"  every request is logged to stdout (unless --quiet) and to FILE\n"
          L"  --delay: wait MS milliseconds before each answer (at most 60000)\n"
@@ -168,6 +176,7 @@ std::wstring UsageText() {
          L"  MODE: normal html truncated cut nolength redirect notfound silent\n"
          L"        nosig (no update.sig) badsig (one bit of it flipped)\n"
          L"        trickle (bodies at one byte per 500 ms, then spaces, without end)\n"
+         L"        tricklehead (as trickle, the head at one byte per 500 ms too)\n"
          L"        endless (bodies followed by junk without end)\n";
 }
 

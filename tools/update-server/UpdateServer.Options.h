@@ -10,17 +10,18 @@ namespace UpdateServer {
 // meet a real peer.
 enum class TMode {
   smNormal,
-  smHtml,      // "update.data" answered 200 with an HTML page
-  smTruncated, // "update.data" announces the full length, sends half, closes
-  smCut,       // "update.data" sends half, then resets the connection
-  smNoLength,  // "update.data" without Content-Length, ended by closing
-  smRedirect,  // every request answered 302
-  smNotFound,  // every request answered 404
-  smSilent,    // requests are read and never answered
-  smNoSig,     // "update.sig" answered 404 even when there is one
-  smBadSig,    // "update.sig" with one bit of the signature flipped
-  smTrickle,   // every body sent one byte per 500 ms, then spaces, without end
-  smEndless,   // every body sent at once, then junk without end
+  smHtml,        // "update.data" answered 200 with an HTML page
+  smTruncated,   // "update.data" announces the full length, sends half, closes
+  smCut,         // "update.data" sends half, then resets the connection
+  smNoLength,    // "update.data" without Content-Length, ended by closing
+  smRedirect,    // every request answered 302
+  smNotFound,    // every request answered 404
+  smSilent,      // requests are read and never answered
+  smNoSig,       // "update.sig" answered 404 even when there is one
+  smBadSig,      // "update.sig" with one bit of the signature flipped
+  smTrickle,     // every body sent one byte per 500 ms, then spaces, without end
+  smTrickleHead, // as smTrickle, and the reply's head one byte per 500 ms too
+  smEndless,     // every body sent at once, then junk without end
 };
 
 struct TOptions {
