@@ -6,6 +6,7 @@
 
 #include <msi.h>
 #include <msiquery.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -152,6 +153,16 @@ void EndProcess(MSIHANDLE aInstall, DWORD aProcessId) {
                       std::to_wstring(::GetLastError()));
 }
 
+// The user's roaming application data folder with its trailing separator,
+// or "" when the shell does not name one.
+std::wstring RoamingDataFolder() {
+  wchar_t path[MAX_PATH]{};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return L"";
+  return std::wstring(path) + L"\\";
+}
+
+// Deletes one file; one that is not there is no failure.
 void DeleteLeftover(MSIHANDLE aInstall, const std::wstring &aPath) {
   if (::DeleteFileW(aPath.c_str()))
     Log(aInstall, L"removed " + aPath);
@@ -183,5 +194,26 @@ extern "C" UINT __stdcall RemoveUpdateLeftovers(MSIHANDLE aInstall) {
   DeleteLeftover(aInstall, folder + L"Update\\" + ProgramFile);
   if (::RemoveDirectoryW((folder + L"Update").c_str()))
     Log(aInstall, L"removed " + folder + L"Update");
+  return ERROR_SUCCESS;
+}
+
+// Only when the uninstall is asked to (REMOVEUSERDATA=1): the data files of
+// the user who uninstalls, their folder if nothing else is in it, and the
+// program's settings under HKEY_CURRENT_USER.
+extern "C" UINT __stdcall RemoveUserData(MSIHANDLE aInstall) {
+  const std::wstring roaming = RoamingDataFolder();
+  if (!roaming.empty()) {
+    const std::wstring folder = roaming + L"Pagekeep\\";
+    DeleteLeftover(aInstall, folder + L"ClipboardData.dat");
+    DeleteLeftover(aInstall, folder + L"HistoryData.dat");
+    if (::RemoveDirectoryW(folder.c_str()))
+      Log(aInstall, L"removed " + folder);
+  }
+  const LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pagekeep");
+  if (status == ERROR_SUCCESS)
+    Log(aInstall, L"removed HKEY_CURRENT_USER\\Software\\Pagekeep");
+  else if (status != ERROR_FILE_NOT_FOUND)
+    Log(aInstall,
+        L"cannot remove HKEY_CURRENT_USER\\Software\\Pagekeep, error " + std::to_wstring(status));
   return ERROR_SUCCESS;
 }

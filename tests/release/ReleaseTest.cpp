@@ -85,8 +85,11 @@ std::wstring StartMenuShortcut() {
   return KnownFolder(wine ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + L"\\Pagekeep.lnk";
 }
 
+std::wstring UserDataFolder() {
+  return KnownFolder(CSIDL_APPDATA) + L"\\Pagekeep\\";
+}
 std::wstring UserDataFile() {
-  return KnownFolder(CSIDL_APPDATA) + L"\\Pagekeep\\ClipboardData.dat";
+  return UserDataFolder() + L"ClipboardData.dat";
 }
 
 // msiexec with the arguments, to its end: its exit code.
@@ -179,7 +182,8 @@ protected:
     EndProcessesOf(InstalledExe());
     fServer.reset();
     UninstallEverything();
-    ::DeleteFileW(UserDataFile().c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(UserDataFolder(), ignored);
   }
 
   static void UninstallEverything() {
@@ -259,7 +263,7 @@ TEST_F(Release, InstallsRunsFromProgramFilesAndUninstallsAllButTheUsersData) {
   EXPECT_EQ(fOld->Version, ReadValue(AppKey, L"version"));
   EXPECT_EQ(1u, fServer->Requests().size());
 
-  std::filesystem::create_directories(std::filesystem::path(UserDataFile()).parent_path());
+  std::filesystem::create_directories(UserDataFolder());
   Harness::WriteFileBytes(UserDataFile(), {1, 2, 3});
   // Uninstalling ends the running program the way its "Close" does.
   ASSERT_EQ(0u, Msiexec(L"/x " + Quoted(fOld->Package()) + L" /qn"));
@@ -271,6 +275,23 @@ TEST_F(Release, InstallsRunsFromProgramFilesAndUninstallsAllButTheUsersData) {
   EXPECT_TRUE(ReadFileBytes(UserDataFile()) == Harness::TBytes({1, 2, 3}))
       << "the user's data stays";
   EXPECT_TRUE(ReadValue(AppKey, L"app.uid").has_value()) << "the user's installation state stays";
+}
+
+// Asked to, the uninstall also takes the user's data files and settings,
+// and nothing else of that folder.
+TEST_F(Release, UninstallTakesTheUsersDataOnlyWhenAsked) {
+  ASSERT_EQ(0u, Msiexec(L"/i " + Quoted(fOld->Package()) + L" /qn"));
+  WriteStoredVersion(fOld->Version);
+  std::filesystem::create_directories(UserDataFolder());
+  for (const wchar_t *name : {L"ClipboardData.dat", L"HistoryData.dat", L"notes.txt"})
+    Harness::WriteFileBytes(UserDataFolder() + name, {1, 2, 3});
+
+  ASSERT_EQ(0u, Msiexec(L"/x " + Quoted(fOld->Package()) + L" /qn REMOVEUSERDATA=1"));
+  EXPECT_FALSE(Exists(UserDataFolder() + L"ClipboardData.dat"));
+  EXPECT_FALSE(Exists(UserDataFolder() + L"HistoryData.dat"));
+  EXPECT_TRUE(Exists(UserDataFolder() + L"notes.txt")) << "a file of the user's own stays";
+  EXPECT_FALSE(ReadValue(AppKey, L"version").has_value()) << "the settings are gone";
+  EXPECT_FALSE(Exists(InstallFolder()));
 }
 
 TEST_F(Release, AHigherVersionReplacesARunningOlderOneAndNeverTheReverse) {
