@@ -2,6 +2,8 @@
 // their exported names (InstallerActions.def); each logs what it did and
 // returns success, so a program that will not end never blocks an uninstall.
 
+#include "shared/Handles.h"
+
 #include <windows.h>
 
 #include <msi.h>
@@ -21,42 +23,16 @@ constexpr const wchar_t *FormCaption = L"Stowage Notifier";
 constexpr DWORD CloseWait = 5000;
 constexpr DWORD TerminateWait = 5000;
 
-// Owns a kernel handle for the few the actions open.
-class THandle {
-public:
-  explicit THandle(HANDLE aHandle) noexcept : fHandle(aHandle) {}
-  THandle(const THandle &) = delete;
-  THandle &operator=(const THandle &) = delete;
-  ~THandle() {
-    if (fHandle && fHandle != INVALID_HANDLE_VALUE)
-      ::CloseHandle(fHandle);
-  }
-  HANDLE Get() const noexcept { return fHandle; }
-  bool Valid() const noexcept { return fHandle && fHandle != INVALID_HANDLE_VALUE; }
-
-private:
-  HANDLE fHandle;
+struct TMsiHandleTraits {
+  using Handle = MSIHANDLE;
+  static Handle Invalid() noexcept { return 0; }
+  static void Close(Handle aHandle) noexcept { ::MsiCloseHandle(aHandle); }
 };
-
-// Owns an MSI record.
-class TRecord {
-public:
-  explicit TRecord(UINT aFields) : fRecord(::MsiCreateRecord(aFields)) {}
-  TRecord(const TRecord &) = delete;
-  TRecord &operator=(const TRecord &) = delete;
-  ~TRecord() {
-    if (fRecord)
-      ::MsiCloseHandle(fRecord);
-  }
-  MSIHANDLE Get() const noexcept { return fRecord; }
-
-private:
-  MSIHANDLE fRecord;
-};
+using TMsiHandle = TUniqueHandle<TMsiHandleTraits>;
 
 void Log(MSIHANDLE aInstall, const std::wstring &aText) {
-  TRecord record(1);
-  if (!record.Get())
+  TMsiHandle record(::MsiCreateRecord(1));
+  if (!record)
     return;
   ::MsiRecordSetStringW(record.Get(), 0, (L"Pagekeep: " + aText).c_str());
   ::MsiProcessMessage(aInstall, INSTALLMESSAGE_INFO, record.Get());
@@ -98,8 +74,8 @@ bool SamePath(const std::wstring &aLeft, const std::wstring &aRight) {
 
 std::vector<DWORD> ProcessesRunning(const std::wstring &aExePath) {
   std::vector<DWORD> found;
-  THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.Valid())
+  TFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot)
     return found;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
@@ -107,8 +83,9 @@ std::vector<DWORD> ProcessesRunning(const std::wstring &aExePath) {
        more = ::Process32NextW(snapshot.Get(), &entry)) {
     if (!SamePath(entry.szExeFile, ProgramFile))
       continue;
-    THandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-    if (process.Valid() && SamePath(ImagePath(process.Get()), aExePath))
+    TKernelHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (process && SamePath(ImagePath(process.Get()), aExePath))
       found.push_back(entry.th32ProcessID);
   }
   return found;
@@ -133,8 +110,8 @@ BOOL CALLBACK CloseForm(HWND aWindow, LPARAM aSearch) {
 // Asks the program to close as its tray menu's "Close" does; ends it when it
 // does not within a few seconds (or has no window this session can reach).
 void EndProcess(MSIHANDLE aInstall, DWORD aProcessId) {
-  THandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, aProcessId));
-  if (!process.Valid()) {
+  TKernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, aProcessId));
+  if (!process) {
     Log(aInstall, L"cannot open process " + std::to_wstring(aProcessId) + L", error " +
                       std::to_wstring(::GetLastError()));
     return;
