@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -311,13 +312,22 @@ TEST_F(Release, AHigherVersionReplacesARunningOlderOneAndNeverTheReverse) {
   EXPECT_EQ(fNew->Version, MachineValue(entries[0], L"DisplayVersion"));
   EXPECT_EQ(InstalledExe(), ShortcutTarget(StartMenuShortcut()));
 
-  // Its own version is no update to it; it greets the update from the older one.
+  // Started from the Start menu, its own version is no update to it, and
+  // it greets the update from the older one (after two other messages).
   if (!StartServerAnswering(fNew->Version))
     GTEST_SKIP() << PortTaken();
-  Harness::TProcess newer(InstalledExe());
-  EXPECT_EQ((std::vector<std::wstring>{L"1 Checking for new version...",
-                                       L"2 Your version is actual", L"3 Successfully updated"}),
-            AnnouncementsUntil(newer.Id(), L"Successfully updated", 15s));
+  const std::wstring shortcut = StartMenuShortcut();
+  SHELLEXECUTEINFOW open{};
+  open.cbSize = sizeof open;
+  open.fMask = SEE_MASK_NOASYNC;
+  open.lpVerb = L"open";
+  open.lpFile = shortcut.c_str();
+  open.nShow = SW_SHOWNORMAL;
+  ASSERT_TRUE(::ShellExecuteExW(&open));
+  const auto newer = WaitForReadyProcessOf(InstalledExe(), 15s);
+  ASSERT_TRUE(newer.has_value()) << "the shortcut started no program";
+  EXPECT_EQ(L"3 Successfully updated",
+            AnnouncementsUntil(*newer, L"Successfully updated", 5s).back());
   EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"version"));
   EXPECT_EQ(1u, fServer->Requests().size()) << "a check and no download";
 
