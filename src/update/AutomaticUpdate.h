@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pagekeep.Version.h"
 #include "shared/Handles.h"
 #include "update/HTTPDownloader.h"
 #include "update/UpdateSignature.h"
@@ -39,7 +40,7 @@ struct TUpdateSettings {
 // executable, and the two elevation helpers.
 class TAutomaticUpdate {
 public:
-  static constexpr const wchar_t *OwnVersion = L"1.0";
+  static constexpr const wchar_t *OwnVersion = PagekeepVersion;
   // The build's update server (the PAGEKEEP_UPDATE_URL build option).
   static std::wstring DefaultBaseURL();
 
