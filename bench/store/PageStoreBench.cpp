@@ -4,10 +4,12 @@
 #include "app/PageSaver.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -71,33 +73,45 @@ void RawRead(const std::wstring &aFile) {
              "ReadFile");
 }
 
-// Pumps the main thread's messages while the saver writes; the longest gap
-// between two turns of the loop is the longest the user could wait.
-double LongestPauseDuringSave(const TSavedPages &aPages, const std::wstring &aFolder) {
-  TSavedPages current; // empty: the saver's first look finds the change
-  TPageSaver saver([&] { return current; }, aFolder + L"saver-pages.dat",
-                   aFolder + L"saver-history.dat", true);
-  current = aPages;
+// The main thread's message loop: runs until aDone, and returns the longest
+// gap between two turns of the loop, the longest the user could wait.
+double LongestPause(const std::function<bool()> &aDone) {
   double longest = 0;
   auto last = TClock::now();
   const auto deadline = last + std::chrono::seconds(30);
-  bool started = false;
-  while (TClock::now() < deadline) {
+  while (!aDone() && TClock::now() < deadline) {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
       ::DispatchMessageW(&message);
     const auto now = TClock::now();
-    if (started || saver.Saving())
-      longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+    longest = std::max(longest, std::chrono::duration<double>(now - last).count());
     last = now;
-    started = started || saver.Saving();
-    if (saver.SavesDone() > 0)
-      break;
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
-  if (saver.SavesDone() == 0)
-    std::printf("the saver did not finish within 30 s\n");
   return longest;
+}
+
+// From the change the saver finds on its timer to the end of its save.
+double LongestPauseDuringSave(const TSavedPages &aPages, const std::wstring &aFolder) {
+  TSavedPages current;
+  TPageSaver saver([&] { return current; }, aFolder + L"saver-pages.dat",
+                   aFolder + L"saver-history.dat", true);
+  current = aPages;
+  LongestPause([&] { return saver.Saving(); });
+  return LongestPause([&] { return saver.SavesDone() > 0; });
+}
+
+// The baseline: the same loop while a plain thread writes the same bytes.
+double LongestPauseDuringRawWrite(const std::wstring &aFile,
+                                  const std::vector<const TBytes *> &aBlocks) {
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    RawWrite(aFile, aBlocks);
+    done = true;
+  });
+  const double pause = LongestPause([&] { return done.load(); });
+  writer.join();
+  return pause;
 }
 
 } // namespace
@@ -121,14 +135,16 @@ int wmain() {
   const double rawRead = Measure([&] { RawRead(rawFile); });
   const double load = Measure([&] { PageStore::Load(pagesFile, historyFile); });
   const double pause = LongestPauseDuringSave(pages, folder);
+  const double rawPause = LongestPauseDuringRawWrite(rawFile, blocks);
 
   std::printf("ten 10 MiB pages (%.0f MiB)\n", 10.0 * PageSize / (1 << 20));
   std::printf("save: %7.1f ms   raw write+flush: %7.1f ms   ratio %.2f (aim <= 2)\n", save * 1000,
               rawWrite * 1000, save / rawWrite);
   std::printf("load: %7.1f ms   raw read:        %7.1f ms   ratio %.2f (aim <= 2)\n", load * 1000,
               rawRead * 1000, load / rawRead);
-  std::printf("main thread's longest pause while the saver writes: %.1f ms (aim <= 16)\n",
-              pause * 1000);
+  std::printf("main thread's longest pause while the saver writes: %.1f ms (aim <= 16); "
+              "while a plain thread writes the same bytes: %.1f ms\n",
+              pause * 1000, rawPause * 1000);
 
   for (const std::wstring &file : {pagesFile, historyFile, rawFile, folder + L"saver-pages.dat",
                                    folder + L"saver-history.dat"})

@@ -158,6 +158,19 @@ TEST_F(KeepPagesTest, TurningTheItemOffDeletesBothFilesAndOnSavesAgain) {
   EXPECT_TRUE(WaitUntil([] { return Exists(PagesFile); }, 3000ms));
 }
 
+TEST_F(KeepPagesTest, TheEndOfTheSessionSavesBeforeTheProgramEnds) {
+  Copy(L"before start");
+  TPagekeep &app = Start();
+  Copy(L"saved by the saver");
+  ASSERT_TRUE(WaitUntil(
+      [] { return Exists(PagesFile) && FileHolds(PagesFile, L"saved by the saver"); }, 3000ms));
+  // Within the gap after that save, only the session end writes this one.
+  Copy(L"saved at the session end");
+  ::PostMessageW(app.MessageWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  EXPECT_EQ(std::optional<DWORD>(0), app.Process().WaitForExit(5000ms));
+  EXPECT_TRUE(FileHolds(PagesFile, L"saved at the session end"));
+}
+
 TEST_F(KeepPagesTest, AnEmptyFileMeansNothingWasSaved) {
   ::SHCreateDirectoryExW(nullptr, DataFolder().c_str(), nullptr);
   WriteFileBytes(PagesFile, {});
