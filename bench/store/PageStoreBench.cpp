@@ -97,6 +97,7 @@ double LongestPauseDuringSave(const TSavedPages &aPages, const std::wstring &aFo
   TPageSaver saver([&] { return current; }, aFolder + L"saver-pages.dat",
                    aFolder + L"saver-history.dat", true);
   current = aPages;
+  ::PostMessageW(WndProcFilter().Handle(), WM_CLIPBOARDUPDATE, 0, 0);
   LongestPause([&] { return saver.Saving(); });
   return LongestPause([&] { return saver.SavesDone() > 0; });
 }

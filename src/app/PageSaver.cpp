@@ -29,13 +29,19 @@ TPageSaver::TPageSaver(TTake aTake, std::wstring aPagesFile, std::wstring aHisto
     : fTake(std::move(aTake)), fPagesFile(std::move(aPagesFile)),
       fHistoryFile(std::move(aHistoryFile)), fWindow(aWindow),
       fFilter(MakeMessageFilter([this](TMessage aMessage) {
-        if (aMessage.Msg == WM_TIMER && aMessage.WParam == TimerID)
+        if (aMessage.Msg == WM_TIMER && aMessage.WParam == TimerID) {
           OnTimer();
+        } else if (aMessage.Msg == WM_CLIPBOARDUPDATE) {
+          fChecksLeft = ChecksAfterChange;
+          if (!fArmed)
+            Arm(CheckInterval);
+        }
       })) {
   if (aSavedAlready)
     fSaved = fTake();
   fWindow.AddFilter(fFilter);
-  CheckWin32(::SetTimer(fWindow.Handle(), TimerID, CheckInterval, nullptr) != 0, "SetTimer");
+  if (!aSavedAlready)
+    Arm(CheckInterval);
 }
 
 TPageSaver::~TPageSaver() {
@@ -54,14 +60,33 @@ bool TPageSaver::Changed(const TSavedPages &aNow) const {
   return !SameStates(fSaved->History, aNow.History);
 }
 
+void TPageSaver::Arm(DWORD aDelay) {
+  CheckWin32(::SetTimer(fWindow.Handle(), TimerID, aDelay, nullptr) != 0, "SetTimer");
+  fArmed = true;
+}
+
+// A save that runs is looked at again until it has ended; a change within
+// the gap after the last save waits for its end.
 void TPageSaver::OnTimer() {
-  if (!Collect(false))
+  ::KillTimer(fWindow.Handle(), TimerID);
+  fArmed = false;
+  if (!Collect(false)) {
+    Arm(CheckInterval);
     return;
-  if (fStartedOnce && ::GetTickCount() - fLastStart < MinimumGap)
+  }
+  const DWORD sinceStart = ::GetTickCount() - fLastStart;
+  if (fStartedOnce && sinceStart < MinimumGap) {
+    Arm(MinimumGap - sinceStart);
     return;
+  }
   TSavedPages now = fTake();
-  if (Changed(now))
+  if (Changed(now)) {
     StartWorker(std::move(now));
+    Arm(CheckInterval);
+  } else if (fChecksLeft > 0) {
+    --fChecksLeft;
+    Arm(CheckInterval);
+  }
 }
 
 void TPageSaver::StartWorker(TSavedPages aPages) {

@@ -1,9 +1,12 @@
 #pragma once
 
-// Keeps the data files up to date while "Keep pages after restart" is on:
-// it looks for changes of the pages model on a timer of the message window,
-// takes the snapshot handles on the main thread (no data is copied) and
-// writes them on a worker thread, at most once per MinimumGap.
+// Keeps the data files up to date while "Keep pages after restart" is on.
+// Every change of the pages model comes with a clipboard change (a copy is
+// recorded from one, a page switch makes one), so a clipboard notification
+// on the message window starts a few looks for changes on a timer; an idle
+// program has no timer running. A look takes the snapshot handles on the
+// main thread (no data is copied); a worker thread writes them, at most
+// once per MinimumGap.
 
 #include "app/model/PageStore.h"
 #include "hotkey/GlobalHotkey.WndProcFilter.h"
@@ -20,6 +23,9 @@ public:
   using TTake = std::function<TSavedPages()>;
   static constexpr DWORD CheckInterval = 500;
   static constexpr DWORD MinimumGap = 3000;
+  // Looks after a notification: a copy that waits for a busy clipboard is
+  // recorded up to two seconds later.
+  static constexpr int ChecksAfterChange = 5;
 
   // aTake runs on the main thread. With aSavedAlready the present content
   // counts as written (it was just loaded from the files).
@@ -40,6 +46,7 @@ public:
 private:
   static constexpr UINT_PTR TimerID = 0x5053;
   void OnTimer();
+  void Arm(DWORD aDelay);
   bool Changed(const TSavedPages &aNow) const;
   void StartWorker(TSavedPages aPages);
   // Joins a finished (or, with aWait, a running) worker; false while one
@@ -58,6 +65,8 @@ private:
   std::exception_ptr fWorkerError;
   DWORD fLastStart = 0;
   bool fStartedOnce = false;
+  bool fArmed = false;
+  int fChecksLeft = 0;
   std::size_t fSavesDone = 0;
 };
 

@@ -39,6 +39,10 @@ struct PageSaverTest : ::testing::Test {
         },
         fPagesFile, fHistoryFile, aSavedAlready);
   }
+  // What the model's changes come with.
+  static void ClipboardChanged() {
+    ::PostMessageW(WndProcFilter().Handle(), WM_CLIPBOARDUPDATE, 0, 0);
+  }
   std::wstring SavedPage(int aPage) {
     return TextOf(
         PageStore::Load(fPagesFile, fHistoryFile).Pages->at(static_cast<std::size_t>(aPage)));
@@ -47,22 +51,32 @@ struct PageSaverTest : ::testing::Test {
 
 TEST_F(PageSaverTest, AChangeIsSavedSoonAndAtMostOncePerGap) {
   auto saver = MakeSaver(true);
+  ClipboardChanged();
   EXPECT_FALSE(Harness::WaitUntil([&] { return saver->SavesDone() > 0; }, 1200ms))
       << "nothing changed, nothing is written";
   EXPECT_FALSE(Harness::Exists(fPagesFile));
 
   fModel.Pages[2] = Text(L"two");
   fModel.ActivePage = 2;
+  ClipboardChanged();
   ASSERT_TRUE(Harness::WaitUntil([&] { return saver->SavesDone() == 1; }, 2000ms));
   EXPECT_EQ(L"two", SavedPage(2));
   EXPECT_EQ(2, PageStore::Load(fPagesFile, fHistoryFile).ActivePage);
 
   const auto changed = std::chrono::steady_clock::now();
   fModel.History.push_back(Text(L"older"));
+  ClipboardChanged();
   ASSERT_TRUE(Harness::WaitUntil([&] { return saver->SavesDone() == 2; }, 5000ms));
   EXPECT_GE(std::chrono::steady_clock::now() - changed, 1500ms)
       << "the second save waits for the gap after the first";
   EXPECT_EQ(1u, PageStore::Load(fPagesFile, fHistoryFile).History->size());
+}
+
+TEST_F(PageSaverTest, TheFirstSaveComesWithoutANotificationWhenNothingWasSavedYet) {
+  fModel.Pages[1] = Text(L"turned on");
+  auto saver = MakeSaver(false);
+  ASSERT_TRUE(Harness::WaitUntil([&] { return saver->SavesDone() == 1; }, 2000ms));
+  EXPECT_EQ(L"turned on", SavedPage(1));
 }
 
 TEST_F(PageSaverTest, SaveNowWritesAtOnceAndOnlyWhatChanged) {
