@@ -226,6 +226,9 @@ TEST_P(DamagedFileTest, ChangesNoPageIsPutAsideAndTheCardSaysSo) {
       3000ms));
   EXPECT_TRUE(Exists(damaged + L".bad"));
   EXPECT_FALSE(Exists(damaged)) << "the damaged file was put aside";
+  if (GetParam().History) {
+    EXPECT_TRUE(Exists(PagesFile + L".bad")) << "the whole file of the pair goes aside too";
+  }
   EXPECT_TRUE(app.Checked(PageCommand(0))) << "no page changed";
   EXPECT_EQ(L"before start", ClipboardOrNone());
   EXPECT_EQ(L"", app.Press(VK_UP)) << "the history is empty";

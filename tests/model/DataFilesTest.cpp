@@ -50,8 +50,11 @@ protected:
   void SetUp() override { DeleteFiles(); }
   void TearDown() override { DeleteFiles(); }
   static void DeleteFiles() {
-    ::DeleteFileW(TPageModel::ClipboardDataFileName().c_str());
-    ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+    for (const std::wstring &file :
+         {TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName()}) {
+      ::DeleteFileW(file.c_str());
+      ::DeleteFileW((file + L".bad").c_str());
+    }
   }
   static bool Deletable(const std::wstring &aFileName) {
     return ::DeleteFileW(aFileName.c_str()) != FALSE;
@@ -204,6 +207,12 @@ TEST_P(DataFilesRejectBadInput, ChangesNothingAndPutsTheFileAside) {
     EXPECT_TRUE(fRig.Model.History() == history);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(file.c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((file + L".bad").c_str()));
+    if (GetParam().File == TWhich::History) {
+      // The whole pages file goes aside with it, not to be overwritten.
+      const std::wstring pages = TPageModel::ClipboardDataFileName();
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(pages.c_str()));
+      EXPECT_TRUE(::MoveFileW((pages + L".bad").c_str(), pages.c_str()));
+    }
   }
   if (!GetParam().Folder) {
     EXPECT_TRUE(Deletable(file + L".bad")) << "the file was left open";

@@ -80,7 +80,8 @@ public:
   // replaced in one step, so a failed or killed save leaves the old one
   // whole; a load reads both files completely before it changes anything. A
   // damaged file raises EDamagedDataFile (with the reader's message) after
-  // it has been put aside as "….bad"; file system errors propagate.
+  // it has been put aside as "….bad", with the other file of the pair;
+  // file system errors propagate.
   void SaveData() const;
   void LoadData();
   // The handles the data files are written from; no data is copied, so the

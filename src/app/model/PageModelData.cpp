@@ -10,13 +10,19 @@ bool HasFormats(const TClipboardState &aState) {
   return aState && aState().Count() > 0;
 }
 
-// Reads both files; a damaged one is put aside before the error goes on, so
-// that the next save cannot overwrite what may still be rescued.
+// Reads both files. When one is damaged neither is loaded, so both are put
+// aside before the error goes on: the next save would otherwise overwrite
+// what may still be rescued, the whole file of the pair too.
 PageStore::TLoadedPages LoadFiles() {
+  const std::wstring pagesFile = TPageModel::ClipboardDataFileName();
+  const std::wstring historyFile = TPageModel::HistoryDataFileName();
   try {
-    return PageStore::Load(TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName());
+    return PageStore::Load(pagesFile, historyFile);
   } catch (const EDamagedDataFile &e) {
     PageStore::PutAside(e.FileName());
+    const std::wstring &partner = e.FileName() == pagesFile ? historyFile : pagesFile;
+    if (::GetFileAttributesW(partner.c_str()) != INVALID_FILE_ATTRIBUTES)
+      PageStore::PutAside(partner);
     throw;
   }
 }
