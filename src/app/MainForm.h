@@ -54,8 +54,6 @@ public:
   TTrayIcon *Tray() const noexcept { return fTray.get(); }
   const std::vector<std::unique_ptr<TGlobalHotkey>> &Hotkeys() const noexcept { return fHotkeys; }
   bool StartupCompleted() const noexcept { return fStartupCompleted; }
-  // Null while "Keep pages after restart" is off.
-  TPageSaver *PageSaver() const noexcept { return fPageSaver.get(); }
 
   // The second half of start-up, on the main thread, once.
   void CompleteStartup();

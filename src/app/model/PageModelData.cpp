@@ -2,8 +2,6 @@
 
 #include <shlobj.h>
 
-#include <cstring>
-
 namespace {
 
 bool HasFormats(const TClipboardState &aState) {
@@ -56,6 +54,8 @@ void TPageModel::SaveData() const {
   PageStore::Save(SavedPages(), ClipboardDataFileName(), HistoryDataFileName());
 }
 
+// The clipboard comes last: a busy clipboard fails the load with the model
+// already whole.
 void TPageModel::LoadData() {
   PageStore::TLoadedPages loaded = LoadFiles();
   if (!loaded.Pages) {
@@ -65,11 +65,12 @@ void TPageModel::LoadData() {
   } else {
     fPages = std::move(*loaded.Pages);
     fActivePage = loaded.ActivePage;
-    if (HasFormats(fPages[static_cast<std::size_t>(fActivePage)]))
-      RestoreClipboardState(fPages[static_cast<std::size_t>(fActivePage)]);
   }
   if (loaded.History)
     fHistory.insert(fHistory.end(), loaded.History->begin(), loaded.History->end());
+  const TClipboardState &active = fPages[static_cast<std::size_t>(fActivePage)];
+  if (loaded.Pages && HasFormats(active))
+    RestoreClipboardState(active);
 }
 
 bool TPageModel::RestoreSavedPages() {
