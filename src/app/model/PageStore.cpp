@@ -155,8 +155,8 @@ void WriteFileSafely(const std::wstring &aFileName, const std::function<void(TSt
       aWrite(stream);
       stream.Flush();
     }
-    // Write-through: the call returns once the rename is on the disk, so
-    // the new name never points at data that is not there yet.
+    // The data was flushed first, so the name never points at bytes that
+    // are not on the disk; write-through returns once the rename is too.
     CheckWin32(::MoveFileExW(temporary.c_str(), aFileName.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE,
                "MoveFileExW");
