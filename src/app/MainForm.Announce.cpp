@@ -68,6 +68,7 @@ void TMainForm::ShowStartupMessage(const std::wstring &aCaption,
                                    const std::wstring &aShortDescription,
                                    const std::wstring &aDetailedDescription,
                                    const std::wstring &aPictureName, std::uint32_t aTime) {
+  fStartupCards.StartupMessageShown(aTime);
   Announce(aShortDescription);
   ShowOnCard([&] {
     fNotifier->ShowInfo(aCaption, aShortDescription, aDetailedDescription,
@@ -90,5 +91,6 @@ void TMainForm::SetStartupMessageComment(const std::wstring &aText) {
 }
 
 void TMainForm::HideStartupMessage() {
+  fStartupCards.StartupMessageHidden();
   ShowOnCard([&] { fNotifier->HideInfo(); });
 }

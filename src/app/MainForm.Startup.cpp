@@ -92,12 +92,14 @@ void TMainForm::CompleteStartup() {
   }
   CreateTrayIcon();
   RegisterShortcuts();
+  MarkTakenHotkeysInMenu();
+  // Before the listener: no copy is recorded into pages about to be loaded.
+  const bool pagesRestored = RestoreSavedPages();
   RegisterClipboardListener();
   RegisterTerminationHandler();
   fStartupFlow->RunInstallationSteps();
-  // Page 0 takes what the clipboard holds now, without its source program;
-  // nothing goes to the history and nothing is announced.
-  fModel.CaptureInitialClipboard();
+  CaptureStartClipboard(pagesRestored);
+  ReportTakenHotkeys();
 }
 
 void TMainForm::CompleteStartupOrClose() {
@@ -131,10 +133,11 @@ void TMainForm::UnregisterClipboardListener() {
   fClipboardFormatListening = false;
 }
 
-// At the end of the Windows session the process ends at once; nothing is
-// saved, so there is nothing to wait for.
+// At the end of the Windows session the process ends at once, once the
+// pages are saved when the user keeps them.
 void TMainForm::RegisterTerminationHandler() {
-  WndProcFilter().AddEventListener(WM_QUERYENDSESSION, MakeMessageFilter([](TMessage) {
+  WndProcFilter().AddEventListener(WM_QUERYENDSESSION, MakeMessageFilter([this](TMessage) {
+                                     SavePagesBeforeExit();
                                      ::TerminateProcess(::GetCurrentProcess(), 0);
                                    }));
   fTerminationHandlerAttached = true;
@@ -154,4 +157,5 @@ void TMainForm::FormCloseQuery() {
   if (fTray)
     fTray->SetVisible(false);
   UnregisterClipboardListener();
+  SavePagesBeforeExit();
 }

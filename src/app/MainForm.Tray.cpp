@@ -1,5 +1,9 @@
 #include "app/MainForm.h"
 
+#include "app/TakenHotkeys.h"
+
+#include <functional>
+
 namespace {
 // Positions other code relies on: the private-mode hotkey works on the first
 // item, the page switch marks the items under the second.
@@ -36,9 +40,29 @@ void TMainForm::CreateTrayIcon() {
       item.SetChecked(true);
   }
   menu.Add(CreateMenuItem(L"-", 0, nullptr));
+  TTrayMenuItem &keepPages = menu.Add(CreateMenuItem(
+      L"Keep pages after restart", 0, [this](TTrayMenuItem &aItem) { KeepPagesClick(aItem); }));
+  keepPages.SetAutoCheck(true);
+  keepPages.SetChecked(KeepPages());
   menu.Add(CreateMenuItem(L"Close", 0, run(&TMainForm::CloseClick)));
   fTray->SetOnClick([this] { ShowCurrentPageInfo(); });
   fTray->SetVisible(true);
+}
+
+// A caption that names a combination another program holds says so.
+void TMainForm::MarkTakenHotkeysInMenu() {
+  if (!fTray)
+    return;
+  const std::vector<std::wstring> taken = TakenHotkeyNames();
+  const std::function<void(TTrayMenuItem &)> mark = [&](TTrayMenuItem &aParent) {
+    for (std::size_t i = 0; i < aParent.Count(); ++i) {
+      TTrayMenuItem &item = aParent.Items(i);
+      for (const std::wstring &name : taken)
+        item.SetCaption(MarkTakenInCaption(item.Caption(), name));
+      mark(item);
+    }
+  };
+  mark(fTray->Menu());
 }
 
 void TMainForm::CheckPageMenuItem(int aPage) {

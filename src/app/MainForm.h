@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/MainThread.h"
+#include "app/PageSaver.h"
+#include "app/StartupCards.h"
 #include "app/StartupFlow.h"
 #include "app/model/PageModel.h"
 #include "hotkey/GlobalHotkey.Core.h"
@@ -112,6 +114,21 @@ private:
   void ShowClipboardFormats();
   void CloseClick();
 
+  // Hotkeys that another program holds: marked in the menu, reported on a
+  // card after the start-up messages.
+  std::vector<std::wstring> TakenHotkeyNames() const;
+  void MarkTakenHotkeysInMenu();
+  void ReportTakenHotkeys();
+  void ShowWarningCard(const std::wstring &aCaption, const std::wstring &aText);
+
+  // "Keep pages after restart"
+  bool KeepPages() const;
+  bool RestoreSavedPages();
+  void CaptureStartClipboard(bool aPagesRestored);
+  void StartKeepingPages(bool aSavedAlready);
+  void KeepPagesClick(TTrayMenuItem &aItem);
+  void SavePagesBeforeExit();
+
   // Announcements
   void CreateAnnouncementRecord();
   void Announce(const std::wstring &aText);
@@ -130,7 +147,10 @@ private:
   TMainFormOptions fOptions;
   // First: its window goes last, after everything that uses it.
   std::unique_ptr<TNotifier> fNotifier;
+  TAfterStartupCards fStartupCards;
   TPageModel fModel{*this};
+  // After the model: it reads the model until it goes.
+  std::unique_ptr<TPageSaver> fPageSaver;
   std::unique_ptr<TTrayIcon> fTray;
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
   TKernelHandle fInstanceMutex;

@@ -40,7 +40,9 @@ TIconHandle LoadTrayIcon() {
 TTrayIcon::TTrayIcon(std::wstring aHint) : fHint(std::move(aHint)), fIcon(LoadTrayIcon()) {
   fTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
   fItemStateMessage = ::RegisterWindowMessageW(ItemStateMessageName);
-  CheckWin32(fTaskbarCreated != 0 && fItemStateMessage != 0, "RegisterWindowMessageW");
+  fItemCaptionMessage = ::RegisterWindowMessageW(ItemCaptionMessageName);
+  CheckWin32(fTaskbarCreated != 0 && fItemStateMessage != 0 && fItemCaptionMessage != 0,
+             "RegisterWindowMessageW");
   RegisterTrayWindowClass(&TWindowBinding<TTrayIcon>::WindowProc);
   // Top-level (not message-only) so that the shell's broadcast reaches it;
   // never shown.
@@ -77,6 +79,8 @@ LRESULT TTrayIcon::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   }
   if (aMsg == fItemStateMessage)
     return ItemState(static_cast<unsigned>(aWParam));
+  if (aMsg == fItemCaptionMessage)
+    return ItemCaption(static_cast<unsigned>(aWParam));
   return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
 }
 
@@ -116,6 +120,18 @@ LRESULT TTrayIcon::ItemState(unsigned aCommandID) {
   if (!item)
     return 0;
   return ItemExists | (item->Checked() ? ItemChecked : 0);
+}
+
+// A text cannot travel back in a message's answer between processes; a
+// child window's text can (WM_GETTEXT is carried across by the system).
+LRESULT TTrayIcon::ItemCaption(unsigned aCommandID) {
+  const TTrayMenuItem *item = fMenu.FindCommand(aCommandID);
+  if (!item)
+    return 0;
+  if (!fCaptionRecord)
+    fCaptionRecord = ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 0, 0, fWindow.Get(),
+                                       nullptr, ModuleInstance(), nullptr);
+  return fCaptionRecord && ::SetWindowTextW(fCaptionRecord, item->Caption().c_str()) ? 1 : 0;
 }
 
 NOTIFYICONDATAW TTrayIcon::IconData(UINT aFlags) const {

@@ -24,6 +24,10 @@ public:
   static constexpr const wchar_t *ItemStateMessageName = L"Pagekeep.TrayItemState";
   static constexpr LRESULT ItemExists = 1;
   static constexpr LRESULT ItemChecked = 2;
+  // Asked by SendMessage with a command id in WParam, the window writes that
+  // item's caption into its child window of class "Static" (read it with
+  // GetWindowTextW) and answers 1; 0 when there is no such item.
+  static constexpr const wchar_t *ItemCaptionMessageName = L"Pagekeep.TrayItemCaption";
 
   explicit TTrayIcon(std::wstring aHint);
   TTrayIcon(const TTrayIcon &) = delete;
@@ -57,6 +61,7 @@ private:
   void HandleIconEvent(WPARAM aWParam, LPARAM aLParam);
   void Click();
   LRESULT ItemState(unsigned aCommandID);
+  LRESULT ItemCaption(unsigned aCommandID);
   NOTIFYICONDATAW IconData(UINT aFlags) const;
   bool AddToNotificationArea();
 
@@ -67,6 +72,8 @@ private:
   TWindowHandle fWindow;
   UINT fTaskbarCreated = 0;
   UINT fItemStateMessage = 0;
+  UINT fItemCaptionMessage = 0;
+  HWND fCaptionRecord = nullptr; // a child: goes with the window
   bool fVisible = false;
   bool fAdded = false;
   bool fVersion4 = false;

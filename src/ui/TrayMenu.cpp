@@ -14,19 +14,26 @@ void TTrayMenuItem::SetChecked(bool aValue) {
       sibling->fChecked = false;
 }
 
-unsigned TTrayMenuItem::ChildCommandID(std::size_t aPosition) const noexcept {
-  const auto position = static_cast<unsigned>(aPosition);
-  // The root has no parent and no id of its own.
-  if (!fParent)
-    return position + 1;
-  return fCommandID * 100 + position;
+TTrayMenuItem &TTrayMenuItem::Root() noexcept {
+  TTrayMenuItem *item = this;
+  while (item->fParent)
+    item = item->fParent;
+  return *item;
+}
+
+// An id fixed by position would collide as soon as children were added to
+// an item before it joined the menu; one counter per menu cannot.
+void TTrayMenuItem::Number(TTrayMenuItem &aRoot) noexcept {
+  fCommandID = ++aRoot.fLastCommandID;
+  for (const auto &child : fItems)
+    child->Number(aRoot);
 }
 
 TTrayMenuItem &TTrayMenuItem::Add(std::unique_ptr<TTrayMenuItem> aItem) {
   if (!aItem)
     throw std::invalid_argument("A menu item is needed");
   aItem->fParent = this;
-  aItem->fCommandID = ChildCommandID(fItems.size());
+  aItem->Number(Root());
   fItems.push_back(std::move(aItem));
   return *fItems.back();
 }

@@ -19,10 +19,13 @@ public:
   TTrayMenuItem &operator=(const TTrayMenuItem &) = delete;
 
   const std::wstring &Caption() const noexcept { return fCaption; }
+  void SetCaption(std::wstring aCaption) { fCaption = std::move(aCaption); }
   int Tag() const noexcept { return fTag; }
   bool IsSeparator() const noexcept { return fCaption == L"-"; }
-  // The id of the item's menu command: position p of the top level is p + 1,
-  // item n under top-level position p is (p + 1) * 100 + n.
+  // The id of the item's menu command. Ids come from one counter for the
+  // whole menu, 1, 2, 3, ... in the order items join it (an item that joins
+  // with children of its own is numbered anew with them), so no two items of
+  // one menu share an id and none is 0, which means "nothing chosen".
   unsigned CommandID() const noexcept { return fCommandID; }
 
   bool AutoCheck() const noexcept { return fAutoCheck; }
@@ -46,7 +49,8 @@ public:
   void Click();
 
 private:
-  unsigned ChildCommandID(std::size_t aPosition) const noexcept;
+  TTrayMenuItem &Root() noexcept;
+  void Number(TTrayMenuItem &aRoot) noexcept;
 
   std::wstring fCaption;
   int fTag;
@@ -56,6 +60,8 @@ private:
   bool fChecked = false;
   TTrayMenuItem *fParent = nullptr;
   unsigned fCommandID = 0;
+  // Used on the menu's root only: the last id handed out.
+  unsigned fLastCommandID = 0;
   std::vector<std::unique_ptr<TTrayMenuItem>> fItems;
 };
 

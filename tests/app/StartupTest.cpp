@@ -83,12 +83,15 @@ TEST_F(StartupTest, TrayMenuHasTheCommandsInOrderWithPageZeroMarked) {
                                            L"Next page [Alt+Win+Right]",
                                            L"Current page information [Alt+Win+I]",
                                            L"-",
+                                           L"Keep pages after restart",
                                            L"Close"};
   ASSERT_EQ(captions.size(), menu.Count());
   for (std::size_t i = 0; i < captions.size(); ++i)
     EXPECT_EQ(captions[i], menu.Items(i).Caption());
   EXPECT_TRUE(menu.Items(0).AutoCheck());
   EXPECT_FALSE(menu.Items(0).Checked());
+  EXPECT_TRUE(menu.Items(9).AutoCheck());
+  EXPECT_FALSE(menu.Items(9).Checked()) << "off by default";
   const TTrayMenuItem &pages = menu.Items(1);
   ASSERT_EQ(10u, pages.Count());
   for (int n = 0; n < 10; ++n) {

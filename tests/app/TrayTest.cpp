@@ -47,16 +47,24 @@ TEST_F(TMenuFixture, RadioItemsOfOneParentKeepOneMarkAndClicksDoNotSetIt) {
   EXPECT_THROW(parent.Items(3), std::out_of_range);
 }
 
-TEST_F(TMenuFixture, CommandIdsFollowPositions) {
-  fRoot.Add(CreateMenuItem(L"first", 0, nullptr));
-  TTrayMenuItem &second = fRoot.Add(CreateMenuItem(L"second", 0, nullptr));
-  TTrayMenuItem &child = second.Add(CreateMenuItem(L"child 0", 0, nullptr));
-  TTrayMenuItem &child1 = second.Add(CreateMenuItem(L"child 1", 0, nullptr));
-  EXPECT_EQ(1u, fRoot.Items(0).CommandID());
-  EXPECT_EQ(2u, second.CommandID());
-  EXPECT_EQ(200u, child.CommandID());
-  EXPECT_EQ(&child1, fRoot.FindCommand(201));
-  EXPECT_EQ(nullptr, fRoot.FindCommand(3));
+TEST_F(TMenuFixture, CommandIdsAreUniqueAcrossTheMenuWhateverTheOrderOfBuilding) {
+  TTrayMenuItem &first = fRoot.Add(CreateMenuItem(L"first", 0, nullptr));
+  // Children added to an item before it joins the menu.
+  auto detached = CreateMenuItem(L"pages", 0, nullptr);
+  TTrayMenuItem &early = detached->Add(CreateMenuItem(L"early child", 0, nullptr));
+  TTrayMenuItem &pages = fRoot.Add(std::move(detached));
+  TTrayMenuItem &late = pages.Add(CreateMenuItem(L"late child", 0, nullptr));
+  TTrayMenuItem &last = fRoot.Add(CreateMenuItem(L"last", 0, nullptr));
+  const std::vector<TTrayMenuItem *> all{&first, &pages, &early, &late, &last};
+  for (TTrayMenuItem *item : all) {
+    EXPECT_NE(0u, item->CommandID()) << "0 means nothing was chosen";
+    EXPECT_EQ(item, fRoot.FindCommand(item->CommandID()))
+        << "the id of \"" << std::string(item->Caption().begin(), item->Caption().end())
+        << "\" leads to another item";
+  }
+  EXPECT_EQ(1u, first.CommandID());
+  EXPECT_EQ(5u, last.CommandID()) << "one counter, in the order items join";
+  EXPECT_EQ(nullptr, fRoot.FindCommand(6));
 }
 
 struct TTrayFixture : ::testing::Test {

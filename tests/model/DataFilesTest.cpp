@@ -50,8 +50,11 @@ protected:
   void SetUp() override { DeleteFiles(); }
   void TearDown() override { DeleteFiles(); }
   static void DeleteFiles() {
-    ::DeleteFileW(TPageModel::ClipboardDataFileName().c_str());
-    ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+    for (const std::wstring &file :
+         {TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName()}) {
+      ::DeleteFileW(file.c_str());
+      ::DeleteFileW((file + L".bad").c_str());
+    }
   }
   static bool Deletable(const std::wstring &aFileName) {
     return ::DeleteFileW(aFileName.c_str()) != FALSE;
@@ -149,53 +152,152 @@ struct TBadFileCase {
   TWhich File;
   TBytes Bytes;
   const char *Message;
-  bool PagesKept;
+  bool Folder = false;
 };
 
-class DataFilesRejectBadInput : public DataFiles,
-                                public testing::WithParamInterface<TBadFileCase> {};
-
-TEST_P(DataFilesRejectBadInput, FailsAndLeavesTheFileUnlocked) {
-  fRig.Copy(L"kept");
-  const TClipboardState page = fRig.Model.Page(0);
-  const std::wstring file = GetParam().File == TWhich::Pages ? TPageModel::ClipboardDataFileName()
-                                                             : TPageModel::HistoryDataFileName();
-  WriteFileBytes(file, GetParam().Bytes);
-  try {
-    fRig.Model.LoadData();
-    FAIL() << "loaded";
-  } catch (const std::runtime_error &e) {
-    EXPECT_STREQ(GetParam().Message, e.what());
+class DataFilesRejectBadInput : public DataFiles, public testing::WithParamInterface<TBadFileCase> {
+protected:
+  void TearDown() override {
+    const std::wstring aside = DamagedFile() + L".bad";
+    if (!::DeleteFileW(aside.c_str()))
+      ::RemoveDirectoryW(aside.c_str());
+    ::RemoveDirectoryW(DamagedFile().c_str());
+    DataFiles::TearDown();
   }
-  EXPECT_EQ(GetParam().PagesKept, fRig.Model.Page(0) == page);
-  EXPECT_EQ(0, fRig.Model.ActivePage());
-  EXPECT_TRUE(Deletable(file)) << "the file was left open";
-}
+  std::wstring DamagedFile() const {
+    return GetParam().File == TWhich::Pages ? TPageModel::ClipboardDataFileName()
+                                            : TPageModel::HistoryDataFileName();
+  }
+};
 
-const TBytes EmptyPages = Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)});
+// All or nothing: both files are read to their end before anything changes,
+// and the damaged one is put aside, unlocked, for the next save not to
+// overwrite it.
+TEST_P(DataFilesRejectBadInput, ChangesNothingAndPutsTheFileAside) {
+  fRig.Copy(L"kept");
+  fRig.Copy(L"kept too");
+  const TClipboardState page = fRig.Model.Page(0);
+  const std::vector<TClipboardState> history = fRig.Model.History();
+  const std::wstring file = DamagedFile();
+  if (GetParam().File == TWhich::History)
+    WriteFileBytes(TPageModel::ClipboardDataFileName(),
+                   Join({Hex("03 00 00 00"), Repeat(Hex("02 00"), 10)}));
+  if (GetParam().Folder)
+    ASSERT_TRUE(::SHCreateDirectoryExW(nullptr, file.c_str(), nullptr) == ERROR_SUCCESS);
+  else
+    WriteFileBytes(file, GetParam().Bytes);
+  const std::vector<std::pair<std::string, std::function<void()>>> loads{
+      {"LoadData", [&] { fRig.Model.LoadData(); }},
+      {"RestoreSavedPages", [&] { fRig.Model.RestoreSavedPages(); }}};
+  for (std::size_t i = 0; i < loads.size(); ++i) {
+    SCOPED_TRACE(loads[i].first);
+    // The first load put the file aside; the second meets the same damage.
+    if (i > 0) {
+      ASSERT_TRUE(::MoveFileW((file + L".bad").c_str(), file.c_str()));
+    }
+    try {
+      loads[i].second();
+      FAIL() << "loaded";
+    } catch (const EDamagedDataFile &e) {
+      EXPECT_STREQ(GetParam().Message, e.what());
+      EXPECT_TRUE(file == e.FileName());
+    }
+    EXPECT_TRUE(fRig.Model.Page(0) == page);
+    EXPECT_EQ(0, fRig.Model.ActivePage());
+    EXPECT_TRUE(fRig.Model.History() == history);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(file.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((file + L".bad").c_str()));
+    if (GetParam().File == TWhich::History) {
+      // The whole pages file goes aside with it, not to be overwritten.
+      const std::wstring pages = TPageModel::ClipboardDataFileName();
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(pages.c_str()));
+      EXPECT_TRUE(::MoveFileW((pages + L".bad").c_str(), pages.c_str()));
+    }
+  }
+  if (!GetParam().Folder) {
+    EXPECT_TRUE(Deletable(file + L".bad")) << "the file was left open";
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DataFilesRejectBadInput,
     testing::Values(
         TBadFileCase{"ActivePageTen", TWhich::Pages,
-                     Join({Hex("0A 00 00 00"), Repeat(Hex("02 00"), 10)}), "Invalid property value",
-                     true},
+                     Join({Hex("0A 00 00 00"), Repeat(Hex("02 00"), 10)}),
+                     "Invalid property value"},
         TBadFileCase{"ActivePageNegative", TWhich::Pages,
-                     Join({Hex("FF FF FF FF"), Repeat(Hex("02 00"), 10)}), "Invalid property value",
-                     true},
-        TBadFileCase{"ShortHeader", TWhich::Pages, Hex("00 00"), "Stream read error", true},
+                     Join({Hex("FF FF FF FF"), Repeat(Hex("02 00"), 10)}),
+                     "Invalid property value"},
+        TBadFileCase{"ShortHeader", TWhich::Pages, Hex("00 00"), "Stream read error"},
         TBadFileCase{"TruncatedPages", TWhich::Pages,
-                     Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 4)}), "Stream read error",
-                     false},
+                     Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 4)}), "Stream read error"},
         TBadFileCase{"UnknownTag", TWhich::Pages, Join({Hex("00 00 00 00"), Hex("09 00")}),
-                     "Invalid property value", true},
+                     "Invalid property value"},
+        TBadFileCase{"DataAfterTheEnd", TWhich::Pages,
+                     Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10), Hex("00")}),
+                     "Invalid property value"},
+        TBadFileCase{"FolderInItsPlace", TWhich::Pages, {}, "Not a file", true},
         TBadFileCase{"HistoryClaims2GiB", TWhich::History,
                      Join({Hex("01 00 00 00"), Hex("02 01 02 0D 12 00 00 00 00 04 FF FF FF 7F"),
                            Repeat(Hex("41"), 12)}),
-                     "Stream read error", false},
+                     "Stream read error"},
         TBadFileCase{"HistoryCountBeyondFile", TWhich::History,
-                     Join({Hex("05 00 00 00"), Hex("02 00")}), "Stream read error", false}),
+                     Join({Hex("05 00 00 00"), Hex("02 00")}), "Stream read error"}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+// The old files are replaced in one step, never deleted first: a save that
+// fails part way leaves them whole.
+TEST_F(DataFiles, FailedSaveLeavesTheOldFilesWhole) {
+  fRig.Copy(L"old");
+  fRig.Model.SaveData();
+  const TBytes oldPages = ReadFileBytes(TPageModel::ClipboardDataFileName());
+  fRig.Copy(L"new");
+  const std::wstring temporary = TPageModel::ClipboardDataFileName() + L".tmp";
+  ASSERT_TRUE(::CreateDirectoryW(temporary.c_str(), nullptr));
+  EXPECT_THROW(fRig.Model.SaveData(), std::runtime_error);
+  EXPECT_TRUE(::RemoveDirectoryW(temporary.c_str()));
+  EXPECT_EQ(oldPages, ReadFileBytes(TPageModel::ClipboardDataFileName()));
+  fRig.Model.SaveData();
+  EXPECT_NE(oldPages, ReadFileBytes(TPageModel::ClipboardDataFileName()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(temporary.c_str()))
+      << "no temporary file is left";
+}
+
+// Start-up's load: the history is replaced, and the active page goes back
+// on the clipboard as the program's own change, only onto an empty one.
+TEST_F(DataFiles, RestoreSavedPagesPutsTheActivePageBackOnlyOntoAnEmptyClipboard) {
+  fRig.Copy(L"first");
+  fRig.ChangeAndSettle([&] { fRig.Model.SetActivePage(4); });
+  fRig.Copy(L"page four");
+  fRig.Copy(L"page four again");
+  fRig.Model.SaveData();
+
+  TModelRig other;
+  other.Copy(L"on the clipboard");
+  ASSERT_TRUE(other.Model.RestoreSavedPages());
+  EXPECT_EQ(4, other.Model.ActivePage());
+  EXPECT_EQ(L"on the clipboard", TModelRig::ClipboardText()) << "a full clipboard is left alone";
+  EXPECT_EQ((std::vector<std::wstring>{L"page four"}), other.HistoryTexts());
+
+  TModelRig third;
+  third.ChangeAndSettle([] {
+    TClipboardSession session;
+    ::EmptyClipboard();
+  });
+  ASSERT_TRUE(third.Model.RestoreSavedPages());
+  EXPECT_EQ(L"page four again", TModelRig::ClipboardText());
+  EXPECT_EQ(L"page four again", TModelRig::Text(third.Model.Page(4)));
+  EXPECT_TRUE(third.Model.HistoryIgnoreChange()) << "the restore is the program's own change";
+}
+
+TEST_F(DataFiles, RestoreSavedPagesWithoutFilesChangesNothing) {
+  fRig.Copy(L"kept");
+  const TClipboardState page = fRig.Model.Page(0);
+  EXPECT_FALSE(fRig.Model.RestoreSavedPages());
+  WriteFileBytes(TPageModel::ClipboardDataFileName(), {});
+  EXPECT_FALSE(fRig.Model.RestoreSavedPages()) << "an empty file: nothing was saved";
+  EXPECT_TRUE(fRig.Model.Page(0) == page);
+}
 
 TEST_F(DataFiles, SaveFailureOfThePagesFileStopsBeforeTheHistory) {
   // A folder where the pages file should be makes creating it fail.

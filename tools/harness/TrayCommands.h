@@ -1,8 +1,9 @@
 #pragma once
 
 // The command ids of Pagekeep's tray menu, as another process posts them to
-// the tray window with WM_COMMAND: top-level position p is p + 1, page n is
-// 200 + n.
+// the tray window with WM_COMMAND. The menu numbers its items in the order
+// the program adds them: the top level down to "Current page information",
+// then the ten page items, then the rest of the top level.
 
 namespace Harness {
 
@@ -13,11 +14,12 @@ enum TTrayCommand : unsigned {
   tcPreviousPage = 6,
   tcNextPage = 7,
   tcInfo = 8,
-  tcClose = 10
+  tcKeepPages = 20,
+  tcClose = 21
 };
 
 inline unsigned PageCommand(int aPage) {
-  return 200u + static_cast<unsigned>(aPage);
+  return 9u + static_cast<unsigned>(aPage);
 }
 
 } // namespace Harness

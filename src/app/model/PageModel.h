@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/model/PageStore.h"
 #include "clipboard/ClipboardStateContainer.h"
 
 #include <array>
@@ -75,10 +76,22 @@ public:
   bool HistoryIgnoreChange() const noexcept { return fHistoryIgnoreChange; }
   bool CaptureRetryPending() const noexcept { return fRetriesLeft > 0; }
 
-  // Write both data files / read them back into the model. File system
-  // errors and the loader's errors propagate; no file stays open.
+  // Write both data files / read them back into the model. Each file is
+  // replaced in one step, so a failed or killed save leaves the old one
+  // whole; a load reads both files completely before it changes anything. A
+  // damaged file raises EDamagedDataFile (with the reader's message) after
+  // it has been put aside as "….bad", with the other file of the pair;
+  // file system errors propagate.
   void SaveData() const;
   void LoadData();
+  // The handles the data files are written from; no data is copied, so the
+  // main thread takes them at once and a worker writes them.
+  TSavedPages SavedPages() const;
+  // Start-up: pages, active page and history from the data files, all or
+  // nothing (EDamagedDataFile as LoadData). The active page goes back on
+  // the clipboard, as the program's own change, only when the clipboard is
+  // empty. True when a pages file was loaded.
+  bool RestoreSavedPages();
   static std::wstring ClipboardDataFileName();
   static std::wstring HistoryDataFileName();
   // The shell folder's current path; empty when the shell fails.

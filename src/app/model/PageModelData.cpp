@@ -2,58 +2,27 @@
 
 #include <shlobj.h>
 
-#include <cstring>
-
 namespace {
-
-bool FileExists(const std::wstring &aFileName) {
-  const DWORD attributes = ::GetFileAttributesW(aFileName.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FolderOf(const std::wstring &aFileName) {
-  const std::size_t slash = aFileName.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : aFileName.substr(0, slash);
-}
-
-void ForceFolder(const std::wstring &aFolder) {
-  if (aFolder.empty())
-    return;
-  const int result = ::SHCreateDirectoryExW(nullptr, aFolder.c_str(), nullptr);
-  if (result != ERROR_SUCCESS && result != ERROR_ALREADY_EXISTS && result != ERROR_FILE_EXISTS)
-    throw std::runtime_error("Cannot create folder: " +
-                             SystemErrorMessage(static_cast<DWORD>(result)));
-}
-
-void WriteInt32(TStream &aStream, std::int32_t aValue) {
-  const std::uint32_t bits = static_cast<std::uint32_t>(aValue);
-  const std::uint8_t bytes[4] = {
-      static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-      static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-  aStream.Write(bytes, sizeof(bytes));
-}
-
-std::int32_t ReadInt32(TStream &aStream) {
-  std::uint8_t bytes[4] = {};
-  aStream.ReadBuffer(bytes, sizeof(bytes));
-  return static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-      (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24));
-}
-
-void SaveState(TStream &aStream, const TClipboardState &aState) {
-  if (aState)
-    aState().SaveToStream(aStream);
-  else
-    TClipboardStateContainer().SaveToStream(aStream);
-}
 
 bool HasFormats(const TClipboardState &aState) {
   return aState && aState().Count() > 0;
 }
 
-TClipboardState LoadState(TStream &aStream) {
-  return TAutoPtr::Make(TClipboardStateContainer::LoadFromStream(aStream));
+// Reads both files. When one is damaged neither is loaded, so both are put
+// aside before the error goes on: the next save would otherwise overwrite
+// what may still be rescued, the whole file of the pair too.
+PageStore::TLoadedPages LoadFiles() {
+  const std::wstring pagesFile = TPageModel::ClipboardDataFileName();
+  const std::wstring historyFile = TPageModel::HistoryDataFileName();
+  try {
+    return PageStore::Load(pagesFile, historyFile);
+  } catch (const EDamagedDataFile &e) {
+    PageStore::PutAside(e.FileName());
+    const std::wstring &partner = e.FileName() == pagesFile ? historyFile : pagesFile;
+    if (::GetFileAttributesW(partner.c_str()) != INVALID_FILE_ATTRIBUTES)
+      PageStore::PutAside(partner);
+    throw;
+  }
 }
 
 } // namespace
@@ -73,54 +42,50 @@ std::wstring TPageModel::HistoryDataFileName() {
   return GetSpecialFolderPath(CSIDL_APPDATA) + L"\\Pagekeep\\HistoryData.dat";
 }
 
-void TPageModel::SaveData() const {
-  const std::wstring pagesFile = ClipboardDataFileName();
-  if (FileExists(pagesFile))
-    ::DeleteFileW(pagesFile.c_str());
-  ForceFolder(FolderOf(pagesFile));
-  {
-    TFileStream stream(pagesFile, TFileStream::TMode::fmCreate);
-    WriteInt32(stream, fActivePage);
-    for (const TClipboardState &page : fPages)
-      SaveState(stream, page);
-  }
-  const std::wstring historyFile = HistoryDataFileName();
-  if (FileExists(historyFile))
-    ::DeleteFileW(historyFile.c_str());
-  TFileStream stream(historyFile, TFileStream::TMode::fmCreate);
-  WriteInt32(stream, static_cast<std::int32_t>(fHistory.size()));
-  for (const TClipboardState &entry : fHistory)
-    SaveState(stream, entry);
+TSavedPages TPageModel::SavedPages() const {
+  TSavedPages saved;
+  saved.Pages = fPages;
+  saved.ActivePage = fActivePage;
+  saved.History = fHistory;
+  return saved;
 }
 
+void TPageModel::SaveData() const {
+  PageStore::Save(SavedPages(), ClipboardDataFileName(), HistoryDataFileName());
+}
+
+// The clipboard comes last: a busy clipboard fails the load with the model
+// already whole.
 void TPageModel::LoadData() {
-  const std::wstring pagesFile = ClipboardDataFileName();
-  if (!FileExists(pagesFile)) {
+  PageStore::TLoadedPages loaded = LoadFiles();
+  if (!loaded.Pages) {
     CreatePages();
-  } else {
-    TFileStream stream(pagesFile, TFileStream::TMode::fmOpenRead);
-    if (stream.Size() == 0) {
-      CreatePages();
+    if (loaded.PagesFileEmpty)
       return;
-    }
-    const std::int32_t activePage = ReadInt32(stream);
-    // The model only knows pages 0..9; a file that says otherwise is
-    // rejected before any page is replaced.
-    if (activePage < 0 || activePage >= PageCount)
-      throw EInvalidPropertyValue();
-    fActivePage = activePage;
-    for (TClipboardState &page : fPages)
-      page = LoadState(stream);
-    if (HasFormats(fPages[static_cast<std::size_t>(fActivePage)]))
-      RestoreClipboardState(fPages[static_cast<std::size_t>(fActivePage)]);
+  } else {
+    fPages = std::move(*loaded.Pages);
+    fActivePage = loaded.ActivePage;
   }
-  const std::wstring historyFile = HistoryDataFileName();
-  if (!FileExists(historyFile))
-    return;
-  TFileStream stream(historyFile, TFileStream::TMode::fmOpenRead);
-  if (stream.Size() == 0)
-    return;
-  const std::int32_t count = ReadInt32(stream);
-  for (std::int32_t i = 0; i < count; ++i)
-    fHistory.push_back(LoadState(stream));
+  if (loaded.History)
+    fHistory.insert(fHistory.end(), loaded.History->begin(), loaded.History->end());
+  const TClipboardState &active = fPages[static_cast<std::size_t>(fActivePage)];
+  if (loaded.Pages && HasFormats(active))
+    RestoreClipboardState(active);
+}
+
+bool TPageModel::RestoreSavedPages() {
+  PageStore::TLoadedPages loaded = LoadFiles();
+  if (!loaded.Pages)
+    return false;
+  fPages = std::move(*loaded.Pages);
+  fActivePage = loaded.ActivePage;
+  fActiveHistoryPage = 0;
+  if (loaded.History)
+    fHistory = std::move(*loaded.History);
+  while (fHistory.size() > static_cast<std::size_t>(HistoryLimit))
+    fHistory.erase(fHistory.begin());
+  const TClipboardState &active = fPages[static_cast<std::size_t>(fActivePage)];
+  if (HasFormats(active) && ::CountClipboardFormats() == 0)
+    PutOnClipboard(active);
+  return true;
 }

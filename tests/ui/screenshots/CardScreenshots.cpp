@@ -185,6 +185,19 @@ void MakeScreenshots(const std::wstring &aFolder) {
   Copy({{CF_DIB, Landscape()}});
   Press('I');
   SaveScreen(card, folder + L"image.png");
+  pagekeep.Terminate();
+
+  // Another program holds two of the combinations when Pagekeep starts.
+  CheckWin32(::RegisterHotKey(nullptr, 1, MOD_ALT | MOD_WIN, VK_UP) &&
+                 ::RegisterHotKey(nullptr, 2, MOD_ALT | MOD_WIN, VK_DOWN),
+             "RegisterHotKey");
+  TProcess again = StartPagekeep(L"-updated");
+  const HWND secondCard = WaitForWindow(again.Id(), L"", L"Stowage Notifier");
+  CheckWin32(secondCard != nullptr, "Pagekeep did not start again");
+  Pause(2s); // start-up, then the card slides in
+  SaveScreen(secondCard, folder + L"taken-hotkeys.png");
+  ::UnregisterHotKey(nullptr, 1);
+  ::UnregisterHotKey(nullptr, 2);
 }
 
 } // namespace

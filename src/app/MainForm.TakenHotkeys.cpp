@@ -1,0 +1,42 @@
+#include "app/MainForm.h"
+
+#include "app/TakenHotkeys.h"
+
+namespace {
+constexpr TAlphaColor WarningBackground = 0xFFC8641E;
+constexpr std::uint32_t WarningCardTime = 8000;
+} // namespace
+
+// In registration order, so the report lists them as the table does.
+std::vector<std::wstring> TMainForm::TakenHotkeyNames() const {
+  std::vector<std::wstring> names;
+  for (const auto &hotkey : fHotkeys)
+    if (!hotkey->Registered())
+      names.push_back(HotkeyName(hotkey->Key(), hotkey->Modifiers()));
+  return names;
+}
+
+// Once per start, after the start-up messages; the combinations stay dead
+// (no retry, no other combination): the tray menu has their commands.
+void TMainForm::ReportTakenHotkeys() {
+  const std::wstring message = TakenHotkeysMessage(TakenHotkeyNames());
+  if (message.empty())
+    return;
+  fStartupCards.Add([this, message] { ShowWarningCard(L"Hotkeys taken", message); },
+                    WarningCardTime);
+}
+
+// A card that tells the user something went wrong at start-up: its text is
+// the detailed line (it wraps), with the warning badge.
+void TMainForm::ShowWarningCard(const std::wstring &aCaption, const std::wstring &aText) {
+  Announce(aText);
+  try {
+    fNotifier->SetBackgroundColor(WarningBackground);
+    fNotifier->ShowInfo(aCaption, L"", aText, true, nullptr, WarningCardTime);
+  } catch (const std::exception &e) {
+    // The text is in the announcement record; a card that cannot be drawn
+    // must not stop the start.
+    ::OutputDebugStringA(
+        (std::string("Pagekeep: warning card failed: ") + e.what() + "\n").c_str());
+  }
+}
