@@ -1,6 +1,7 @@
 // WinHTTP lives in this file alone: mingw's winhttp.h and wininet.h clash.
 #include "update/HTTPDownloader.h"
 
+#include "Pagekeep.Version.h"
 #include "shared/Handles.h"
 
 #include <winhttp.h>
@@ -130,8 +131,9 @@ TURLParts SplitURL(const std::wstring &aURL) {
 void Send(TRequest &request, const std::wstring &aURL, const wchar_t *aVerb,
           const wchar_t *aHeaders, bool aShortTimeouts, const TDeadline &aDeadline) {
   const TURLParts url = SplitURL(aURL);
-  request.Session.Reset(::WinHttpOpen(L"Pagekeep/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  request.Session.Reset(::WinHttpOpen((std::wstring(L"Pagekeep/") + PagekeepVersion).c_str(),
+                                      WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, 0));
   CheckWin32(static_cast<bool>(request.Session), "WinHttpOpen");
   // Name resolution is bounded too, so an unreachable host cannot hold
   // start-up much longer than the connect time-out.
