@@ -2,6 +2,7 @@
 
 #include "app/MainThread.h"
 #include "app/StartupFlow.h"
+#include "app/capture/SystemPageClipboard.h"
 #include "app/model/PageModel.h"
 #include "hotkey/GlobalHotkey.Core.h"
 #include "shared/Handles.h"
@@ -26,6 +27,9 @@ struct TMainFormOptions {
   // under HKEY_CURRENT_USER.
   std::wstring AppKey = TInstallationState::AppKey;
   std::wstring RunKey = TInstallationState::RunKey;
+  // The executable that reads the clipboard as the capture helper; empty for
+  // this one (tests, which are other executables, name Pagekeep.exe).
+  std::wstring CaptureHelper;
 };
 
 // The program's controller and the notifier's window ("Stowage Notifier").
@@ -130,7 +134,8 @@ private:
   TMainFormOptions fOptions;
   // First: its window goes last, after everything that uses it.
   std::unique_ptr<TNotifier> fNotifier;
-  TPageModel fModel{*this};
+  TSystemPageClipboard fPageClipboard{fOptions.CaptureHelper};
+  TPageModel fModel{*this, fPageClipboard};
   std::unique_ptr<TTrayIcon> fTray;
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
   TKernelHandle fInstanceMutex;

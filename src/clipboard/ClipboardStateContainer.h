@@ -22,6 +22,13 @@ struct TActiveApplication {
   friend bool operator==(const TActiveApplication &, const TActiveApplication &) = default;
 };
 
+// Why a format of the clipboard is missing from a snapshot.
+enum class TLeftOutReason { lrTooLarge, lrNoMemory, lrRenderTimedOut, lrUnreadable };
+struct TLeftOutFormat {
+  std::wstring Name;
+  TLeftOutReason Reason;
+};
+
 // A snapshot of the whole clipboard: its formats in enumeration order and
 // the source program. Built once (by capture, the loader or a test) and then
 // shared read-only through TAuto handles.
@@ -72,6 +79,10 @@ public:
   TIterator begin() const { return TIterator(fItems.begin()); }
   TIterator end() const { return TIterator(fItems.end()); }
   const TActiveApplication &ActiveApplication() const noexcept { return fActiveApplication; }
+  // Formats of the clipboard that the snapshot could not keep; held in
+  // memory only, never written to the stream.
+  void AddLeftOut(TLeftOutFormat aFormat);
+  const std::vector<TLeftOutFormat> &LeftOut() const noexcept { return fLeftOut; }
 
   // Appends the container at the stream's position; write errors propagate.
   void SaveToStream(TStream &aStream) const;
@@ -79,16 +90,27 @@ public:
   // the first byte after it. Throws EStreamReadError or
   // EInvalidPropertyValue; never allocates more than the stream still holds.
   static std::unique_ptr<TClipboardStateContainer> LoadFromStream(TStream &aStream);
+  // One format's record, as a container writes each of its formats: a
+  // snapshot travels format by format this way. Errors as above.
+  static void SaveFormatToStream(const TClipboardFormatState &aFormat, TStream &aStream);
+  static std::unique_ptr<TClipboardFormatState> LoadFormatFromStream(TStream &aStream);
 
 private:
   TItems fItems;
   TActiveApplication fActiveApplication;
+  std::vector<TLeftOutFormat> fLeftOut;
 };
 
 using TClipboardState = TAuto<TClipboardStateContainer>;
 
 // The foreground window's program and title; empty when that is this program.
 TActiveApplication GetActiveApplication();
+// The ids of the formats on the clipboard, which the caller holds open, in
+// enumeration order: aCount of them (CountClipboardFormats) as aNext
+// (EnumClipboardFormats) walks them. A step of the walk that fails leaves
+// out that one format; the next starts the walk again from the beginning.
+std::vector<UINT> ClipboardFormatIds(int aCount,
+                                     UINT(WINAPI *aNext)(UINT) = ::EnumClipboardFormats);
 // Snapshot of the clipboard now; an empty container when the clipboard stays
 // busy. Unreadable formats are left out.
 TClipboardState CaptureClipboardState(bool aDetectApplication);

@@ -32,6 +32,7 @@ inline TMainFormOptions TestFormOptions(const std::wstring &aName, bool aGreeted
   options.Course = TStartupCourse::scNone;
   options.AppKey = TestAppKey;
   options.RunKey = TestRunKey;
+  options.CaptureHelper = Harness::BesideThisExe(L"Pagekeep.exe");
   ::RegDeleteTreeW(HKEY_CURRENT_USER, TestAppKey.c_str());
   if (aGreeted) {
     TRegistryKey key = Registry::OpenCurrentUserKey(TestAppKey, true);
