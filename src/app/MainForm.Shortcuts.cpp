@@ -68,10 +68,7 @@ void TMainForm::NextHistoryElement() {
 }
 
 void TMainForm::ShowCurrentPageInfo() {
-  if (fModel.ActiveHistoryPage() < 0)
-    ShowHistoryPageAnnounce();
-  else
-    ShowPageAnnounce();
+  fModel.AnnounceShown();
 }
 
 // The box runs its own modal loop inside the hotkey's dispatch; the message

@@ -51,7 +51,12 @@ protected:
                                         TestFormOptions(std::to_wstring(++count)));
     ASSERT_TRUE(Harness::WaitUntil([&] { return fForm->StartupCompleted(); }))
         << "the start-up hand-over did not run";
+    Settle();
+  }
+  // Pumps until the model has read the copies and run the commands before.
+  void Settle() {
     PumpPending();
+    Harness::WaitUntil([&] { return !fForm->Model().CaptureRetryPending(); }, 8000ms);
   }
   void TearDown() override {
     fForm.reset();
@@ -78,7 +83,7 @@ protected:
   }
   void Copy(const std::wstring &aText) {
     Harness::SetClipboardText(aText);
-    PumpPending();
+    Settle();
   }
 
   std::unique_ptr<TMainForm> fForm;

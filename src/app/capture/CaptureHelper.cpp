@@ -116,6 +116,11 @@ bool TCaptureHelper::OpenClipboardWithin(std::chrono::milliseconds aPatience) {
 
 // The source program renders a delayed format inside GetClipboardData; the
 // time it takes is published, so the program can end a render that hangs.
+//
+// Nobody else can change the clipboard while we hold it, yet Wine counts a
+// format it synthesises for our read as a change: the sequence number is
+// taken again after each read, so that the program does not take it for
+// another copy.
 HANDLE TCaptureHelper::Render(UINT aFormat) {
   const DWORD start = ::GetTickCount();
   fBlock->RenderStartTick.store(start);
@@ -123,6 +128,7 @@ HANDLE TCaptureHelper::Render(UINT aFormat) {
   const HANDLE handle = ::GetClipboardData(aFormat);
   fBlock->InRender.store(0);
   fBlock->RenderSpent.fetch_add(::GetTickCount() - start);
+  fBlock->Sequence.store(::GetClipboardSequenceNumber());
   return handle;
 }
 
@@ -188,6 +194,7 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
     if (handle && state->Data().empty() && format != CF_BITMAP && format != CF_ENHMETAFILE &&
         ::GlobalSize(static_cast<HGLOBAL>(handle)) > MaxCapturedFormatSize)
       slot.LeftOut.store(Reason(TLeftOutReason::lrTooLarge));
+    fBlock->Sequence.store(::GetClipboardSequenceNumber());
     Publish(aIndex, *state);
   } catch (const std::bad_alloc &) {
     leaveOut(TLeftOutReason::lrNoMemory);

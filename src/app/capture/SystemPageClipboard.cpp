@@ -17,12 +17,14 @@ constexpr UINT_PTR TimeCheckTimer = 1;
 // How often a capture's time is checked, and how long the render in
 // progress may still take once a command waits behind it.
 constexpr UINT TimeCheckPeriod = 15;
-constexpr DWORD HurriedRenderGrace = 30;
+constexpr DWORD HurriedRenderGrace = 50;
 // A helper that has not even opened the clipboard by then is taken as hung.
 constexpr DWORD RequestLimit = static_cast<DWORD>(HoldLimit.count()) + 2000;
 // The page switch's wait for a clipboard another program holds; short,
 // because the program's thread must not stall: the model tries again later.
 constexpr std::chrono::milliseconds PutPatience{20};
+// How long the clipboard's owner may take to answer before a page switch.
+constexpr UINT OwnerAnswerTime = 50;
 
 std::wstring ThisExecutable() {
   std::wstring path(32768, L'\0');
@@ -39,6 +41,23 @@ std::wstring FormatDisplayName(UINT aFormat) {
   if (name.empty())
     name = StandardFormatName(aFormat);
   return name.empty() ? L"Format " + std::to_wstring(aFormat) : name;
+}
+
+// EmptyClipboard sends WM_DESTROYCLIPBOARD to the clipboard's owner and waits
+// for the answer; an owner that does not answer (hung in a render, say) would
+// stop this thread with it. Such an owner is taken as holding the clipboard.
+bool ClipboardOwnerAnswers() {
+  const HWND owner = ::GetClipboardOwner();
+  // An owner gone with its program is not asked anything.
+  if (!owner || !::IsWindow(owner))
+    return true;
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(owner, &processId);
+  if (processId == ::GetCurrentProcessId())
+    return true;
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OwnerAnswerTime,
+                               &result) != 0;
 }
 
 } // namespace
@@ -87,6 +106,13 @@ private:
 TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
     : fHelperPath(aHelperPath.empty() ? ThisExecutable() : std::move(aHelperPath)) {
   CreateMessageWindow();
+  // Started now, so that the first copy does not wait for it.
+  try {
+    StartHelper();
+  } catch (const std::exception &) {
+    // Tried again by the first copy, which reports what stops it.
+    StopHelper();
+  }
 }
 
 TSystemPageClipboard::~TSystemPageClipboard() {
@@ -343,19 +369,31 @@ std::unique_ptr<TClipboardFormatState> TSystemPageClipboard::TakeFormat(int aInd
 // Clipboard writes
 
 DWORD TSystemPageClipboard::Put(const TClipboardState &aState) {
-  TClipboardSession session(PutPatience);
-  try {
-    if (aState && aState().Count() > 0)
-      RestoreClipboardState(aState);
-    else
-      CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
-  } catch (const EClipboardOpenError &) {
-    throw;
-  } catch (const std::exception &) {
-    // A format that could not be put back is missing from the clipboard; the
-    // switch still happens with the others.
+  if (!ClipboardOwnerAnswers())
+    throw EClipboardOpenError("Cannot open clipboard: its owner does not answer");
+  DWORD held = 0;
+  HWND ours = nullptr;
+  {
+    TClipboardSession session(PutPatience);
+    try {
+      if (aState && aState().Count() > 0)
+        RestoreClipboardState(aState);
+      else
+        CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+    } catch (const EClipboardOpenError &) {
+      throw;
+    } catch (const std::exception &) {
+      // A format that could not be put back is missing from the clipboard;
+      // the switch still happens with the others.
+    }
+    // Read while the clipboard is still ours: a copy by another program
+    // right after our change must not be taken for it.
+    held = ::GetClipboardSequenceNumber();
+    ours = ::GetOpenClipboardWindow();
   }
-  // Read while the clipboard is still ours: a copy by another program right
-  // after our change must not be taken for it.
-  return ::GetClipboardSequenceNumber();
+  // Wine counts the formats it synthesises on closing as one more change.
+  // While we still own the clipboard, no other program has copied since,
+  // so that number is ours too.
+  const DWORD closed = ::GetClipboardSequenceNumber();
+  return ours && ::GetClipboardOwner() == ours ? closed : held;
 }

@@ -79,6 +79,10 @@ void TPageModel::StepHistory(int aDelta) {
   Enqueue({TWorkKind::wkStepHistory, aDelta});
 }
 
+void TPageModel::AnnounceShown() {
+  Enqueue({TWorkKind::wkInfo});
+}
+
 void TPageModel::SetListenerEnabled(bool aValue) {
   Enqueue({TWorkKind::wkMode, aValue ? 1 : 0});
 }
@@ -161,12 +165,19 @@ bool TPageModel::RunFirstWork() {
       return true;
     }
     fCaptureInFlight = true;
-    fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
+    try {
+      fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
+    } catch (const std::exception &) {
+      // No helper to read with: tried again as a busy clipboard is.
+      fCaptureInFlight = false;
+      WaitForClipboard();
+      return false;
+    }
     return true;
   }
   // A copy that another program made before this command, and that its hold
   // on the clipboard kept us from reading, is recorded first.
-  if (work.Kind != TWorkKind::wkMode && UnrecordedChange()) {
+  if (work.Kind != TWorkKind::wkMode && work.Kind != TWorkKind::wkInfo && UnrecordedChange()) {
     fWork.push_front({TWorkKind::wkCopy});
     return true;
   }
@@ -197,6 +208,12 @@ void TPageModel::RunCommand(const TWork &aWork) {
     break;
   case TWorkKind::wkMode:
     SwitchMode(aWork.Value != 0);
+    break;
+  case TWorkKind::wkInfo:
+    if (fActiveHistoryPage < 0)
+      fView.ShowHistoryPageAnnounce();
+    else
+      fView.ShowPageAnnounce();
     break;
   case TWorkKind::wkCopy:
   case TWorkKind::wkInitial:

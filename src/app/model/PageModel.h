@@ -74,6 +74,9 @@ public:
   void SetActiveHistoryPage(int aValue);
   // One step older (-1) or newer (+1) from the position when the step runs.
   void StepHistory(int aDelta);
+  // Announces what the clipboard shows (the page or the history entry), in
+  // turn after the copies and commands before it.
+  void AnnounceShown();
   bool ListenerEnabled() const noexcept { return fListenerEnabled; }
   // Private mode (false) or normal mode (true), announced.
   void SetListenerEnabled(bool aValue);
@@ -105,7 +108,16 @@ public:
   static std::wstring GetSpecialFolderPath(int aCSIDL);
 
 private:
-  enum class TWorkKind { wkCopy, wkInitial, wkPage, wkStepPage, wkHistory, wkStepHistory, wkMode };
+  enum class TWorkKind {
+    wkCopy,
+    wkInitial,
+    wkPage,
+    wkStepPage,
+    wkHistory,
+    wkStepHistory,
+    wkMode,
+    wkInfo
+  };
   struct TWork {
     TWorkKind Kind;
     int Value = 0;
