@@ -3,6 +3,7 @@
 #include "app/capture/CaptureStreams.h"
 #include "clipboard/ClipboardSession.h"
 
+#include <atomic>
 #include <new>
 #include <stdexcept>
 
@@ -163,7 +164,9 @@ LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARA
 // Helper lifetime
 
 void TSystemPageClipboard::StartHelper() {
-  ++fGeneration;
+  // Numbered across the process: each helper has a hand-over of its own.
+  static std::atomic<unsigned> helpers{0};
+  fGeneration = ++helpers;
   fBlockName = L"Local\\PagekeepCapture." + std::to_wstring(::GetCurrentProcessId()) + L"." +
                std::to_wstring(fGeneration);
   fMapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,

@@ -79,7 +79,13 @@ void TPageModel::StepHistory(int aDelta) {
   Enqueue({TWorkKind::wkStepHistory, aDelta});
 }
 
+// Info needs no clipboard: it waits for a copy being read, but not for work
+// that waits for a busy clipboard, which may take a minute.
 void TPageModel::AnnounceShown() {
+  if (fRetryScheduled) {
+    RunCommand({TWorkKind::wkInfo});
+    return;
+  }
   Enqueue({TWorkKind::wkInfo});
 }
 

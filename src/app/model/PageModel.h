@@ -75,7 +75,8 @@ public:
   // One step older (-1) or newer (+1) from the position when the step runs.
   void StepHistory(int aDelta);
   // Announces what the clipboard shows (the page or the history entry), in
-  // turn after the copies and commands before it.
+  // turn after the copies and commands before it; at once while they wait
+  // for a busy clipboard.
   void AnnounceShown();
   bool ListenerEnabled() const noexcept { return fListenerEnabled; }
   // Private mode (false) or normal mode (true), announced.
