@@ -46,10 +46,12 @@ std::optional<double> HotkeyDuringHungRender(TProgram &aProgram, unsigned aRun) 
   const unsigned before = aProgram.AnnouncementNumber();
   const auto start = TClock::now();
   aProgram.Press(static_cast<WORD>(VK_NUMPAD1 + aRun % 2));
-  // The copy's card names the formats left out; the switch's card follows.
+  // The capture is cut short at once and its card names the formats left
+  // out; the switch itself waits until the hung source lets the clipboard go.
   const auto answered = TimeUntil(
-      start, [&] { return aProgram.AnnouncementNumber() >= before + 2; }, 10000ms);
+      start, [&] { return aProgram.AnnouncementNumber() >= before + 1; }, 10000ms);
   source->Terminate();
+  aProgram.WaitForAnnouncementAfter(before + 1, 5000ms);
   return answered;
 }
 
@@ -62,8 +64,6 @@ std::optional<double> ClipboardHeldAfterNeverRenders(TProgram &aProgram, unsigne
   const auto freed = TimeUntil(
       start, [] { return ::GetOpenClipboardWindow() == nullptr; }, 15000ms);
   source->Terminate();
-  // The capture that was cut short names what it lost.
-  aProgram.WaitForAnnouncementAfter(aProgram.AnnouncementNumber() - 1, 1000ms);
   return freed;
 }
 

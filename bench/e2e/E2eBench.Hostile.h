@@ -6,8 +6,10 @@
 
 namespace Bench {
 
-// Milliseconds from a page hotkey to its card while the source program of the
-// copy being read hangs in a render; aRun picks the page and the source.
+// Milliseconds from a page hotkey to the first card it brings while the
+// source program of the copy being read hangs in a render (the card of the
+// copy cut short; the switch follows once the source is gone); aRun picks
+// the page and the source.
 std::optional<double> HotkeyDuringHungRender(TProgram &aProgram, unsigned aRun);
 // Milliseconds the clipboard stays held after the capture of a copy from a
 // program that never renders starts.

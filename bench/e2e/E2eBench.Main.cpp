@@ -435,7 +435,7 @@ void IdleFigure(TProgram &aProgram) {
 void HostileFigures(TProgram &aProgram) {
   unsigned run = 0;
   const double answer = MedianOf([&] { return HotkeyDuringHungRender(aProgram, ++run); }, 5);
-  Figure("hotkey to card while a copy's render hangs", answer > 0 ? Ms(answer) : "no card", "-",
+  Figure("page hotkey to a card while a render hangs", answer > 0 ? Ms(answer) : "no card", "-",
          "< 100 ms");
   const double held = MedianOf([&] { return ClipboardHeldAfterNeverRenders(aProgram, ++run); }, 3);
   Figure("clipboard held, source that never renders", held > 0 ? Ms(held) : "never freed",
