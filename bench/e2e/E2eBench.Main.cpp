@@ -1,6 +1,7 @@
 // Prints end-to-end figures of the real Pagekeep.exe, each with its
 // baseline and the median of several runs. Measured in one run; never a test.
 
+#include "E2eBench.Hostile.h"
 #include "E2eBench.Support.h"
 #include "TimerProbe.h"
 #include "clipboard/ClipboardStateContainer.h"
@@ -430,6 +431,17 @@ void IdleFigure(TProgram &aProgram) {
   ::FreeLibrary(probe);
 }
 
+// Last: the sources hang in their renders until they are ended.
+void HostileFigures(TProgram &aProgram) {
+  unsigned run = 0;
+  const double answer = MedianOf([&] { return HotkeyDuringHungRender(aProgram, ++run); }, 5);
+  Figure("page hotkey to a card while a render hangs", answer > 0 ? Ms(answer) : "no card", "-",
+         "< 100 ms");
+  const double held = MedianOf([&] { return ClipboardHeldAfterNeverRenders(aProgram, ++run); }, 3);
+  Figure("clipboard held, source that never renders", held > 0 ? Ms(held) : "never freed",
+         "render budget 2000 ms", "<= one render");
+}
+
 void ExeSize() {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   CheckWin32(::GetFileAttributesExW(BesideThisExe(L"Pagekeep.exe").c_str(), GetFileExInfoStandard,
@@ -460,6 +472,7 @@ int main() {
     RecordFigure(program, baselines);
     CardFigure(program);
     IdleFigure(program);
+    HostileFigures(program);
     ExeSize();
     program.Close();
     return 0;

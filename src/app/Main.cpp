@@ -1,10 +1,14 @@
 #include "app/MainForm.h"
+#include "app/capture/CaptureHelper.h"
 #include "hotkey/GlobalHotkey.UniqueID.h"
 
 #include <exception>
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE aInstance, HINSTANCE, PWSTR, int) {
+  // The same executable serves as the program's capture helper.
+  if (const std::wstring block = CaptureHelperBlockName(::GetCommandLineW()); !block.empty())
+    return RunCaptureHelper(block);
   try {
     // The process-wide objects exist before the form, on this thread.
     WndProcFilter();

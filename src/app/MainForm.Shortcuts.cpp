@@ -72,29 +72,25 @@ void TMainForm::SelectPageClick(TTrayMenuItem &aItem) {
   SelectPage(aItem.Tag());
 }
 
+// Steps count from where the commands queued before them leave the model.
 void TMainForm::NextPage() {
-  const int next = fModel.ActivePage() + 1;
-  SelectPage(next > TPageModel::PageCount - 1 ? 0 : next);
+  fModel.StepPage(1);
 }
 
 void TMainForm::PreviousPage() {
-  const int previous = fModel.ActivePage() - 1;
-  SelectPage(previous < 0 ? TPageModel::PageCount - 1 : previous);
+  fModel.StepPage(-1);
 }
 
 void TMainForm::PreviousHistoryElement() {
-  fModel.SetActiveHistoryPage(fModel.ActiveHistoryPage() - 1);
+  fModel.StepHistory(-1);
 }
 
 void TMainForm::NextHistoryElement() {
-  fModel.SetActiveHistoryPage(fModel.ActiveHistoryPage() + 1);
+  fModel.StepHistory(1);
 }
 
 void TMainForm::ShowCurrentPageInfo() {
-  if (fModel.ActiveHistoryPage() < 0)
-    ShowHistoryPageAnnounce();
-  else
-    ShowPageAnnounce();
+  fModel.AnnounceShown();
 }
 
 // The box runs its own modal loop inside the hotkey's dispatch; the message

@@ -4,6 +4,7 @@
 #include "app/PageSaver.h"
 #include "app/StartupCards.h"
 #include "app/StartupFlow.h"
+#include "app/capture/SystemPageClipboard.h"
 #include "app/model/PageModel.h"
 #include "hotkey/GlobalHotkey.Core.h"
 #include "shared/Handles.h"
@@ -28,6 +29,9 @@ struct TMainFormOptions {
   // under HKEY_CURRENT_USER.
   std::wstring AppKey = TInstallationState::AppKey;
   std::wstring RunKey = TInstallationState::RunKey;
+  // The executable that reads the clipboard as the capture helper; empty for
+  // this one (tests, which are other executables, name Pagekeep.exe).
+  std::wstring CaptureHelper;
 };
 
 // The program's controller and the notifier's window ("Stowage Notifier").
@@ -148,7 +152,8 @@ private:
   // First: its window goes last, after everything that uses it.
   std::unique_ptr<TNotifier> fNotifier;
   TAfterStartupCards fStartupCards;
-  TPageModel fModel{*this};
+  TSystemPageClipboard fPageClipboard{fOptions.CaptureHelper};
+  TPageModel fModel{*this, fPageClipboard};
   // After the model: it reads the model until it goes.
   std::unique_ptr<TPageSaver> fPageSaver;
   std::unique_ptr<TTrayIcon> fTray;

@@ -31,19 +31,14 @@ const TClipboardFormatState &TClipboardStateContainer::operator[](int aIndex) co
   return *fItems[static_cast<std::size_t>(aIndex)];
 }
 
-void TClipboardStateContainer::SaveToStream(TStream &aStream) const {
-  TTaggedWriter writer(aStream);
-  writer.WriteInteger(Count());
-  for (const TClipboardFormatState &format : *this) {
-    writer.WriteInteger(format.Format());
-    writer.WriteString(format.Name());
-    writer.WriteInteger(static_cast<std::int64_t>(format.Data().size()));
-    writer.WriteBytes(format.Data().data(), format.Data().size());
-  }
-  writer.Flush();
-}
-
 namespace {
+
+void WriteFormat(TTaggedWriter &aWriter, const TClipboardFormatState &aFormat) {
+  aWriter.WriteInteger(aFormat.Format());
+  aWriter.WriteString(aFormat.Name());
+  aWriter.WriteInteger(static_cast<std::int64_t>(aFormat.Data().size()));
+  aWriter.WriteBytes(aFormat.Data().data(), aFormat.Data().size());
+}
 
 std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
   const std::int32_t id = aReader.ReadInteger();
@@ -63,6 +58,29 @@ std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
 }
 
 } // namespace
+
+void TClipboardStateContainer::SaveToStream(TStream &aStream) const {
+  TTaggedWriter writer(aStream);
+  writer.WriteInteger(Count());
+  for (const TClipboardFormatState &format : *this)
+    WriteFormat(writer, format);
+  writer.Flush();
+}
+
+void TClipboardStateContainer::SaveFormatToStream(const TClipboardFormatState &aFormat,
+                                                  TStream &aStream) {
+  TTaggedWriter writer(aStream);
+  WriteFormat(writer, aFormat);
+  writer.Flush();
+}
+
+std::unique_ptr<TClipboardFormatState>
+TClipboardStateContainer::LoadFormatFromStream(TStream &aStream) {
+  TTaggedReader reader(aStream);
+  auto format = ReadFormat(reader);
+  reader.Finish();
+  return format;
+}
 
 std::unique_ptr<TClipboardStateContainer>
 TClipboardStateContainer::LoadFromStream(TStream &aStream) {
@@ -120,6 +138,34 @@ TActiveApplication GetActiveApplication() {
   return application;
 }
 
+std::vector<UINT> ClipboardFormatIds(int aCount, UINT(WINAPI *aNext)(UINT)) {
+  std::vector<UINT> ids;
+  UINT format = 0;
+  // Steps taken in the current walk; -1 after a failed step.
+  int position = 0;
+  for (int index = 0; index < aCount; ++index) {
+    if (position != index) {
+      format = 0;
+      for (position = 0; position < index; ++position)
+        if ((format = aNext(format)) == 0)
+          break;
+      if (position != index) {
+        position = -1;
+        continue;
+      }
+    }
+    const UINT next = aNext(format);
+    if (next == 0) {
+      position = -1;
+      continue;
+    }
+    format = next;
+    position = index + 1;
+    ids.push_back(next);
+  }
+  return ids;
+}
+
 TClipboardState CaptureClipboardState(bool aDetectApplication) {
   auto container = std::make_unique<TClipboardStateContainer>(
       aDetectApplication ? GetActiveApplication() : TActiveApplication());
@@ -128,12 +174,7 @@ TClipboardState CaptureClipboardState(bool aDetectApplication) {
   struct TCloser {
     ~TCloser() { Clipboard().Close(); }
   } closer;
-  const int count = ::CountClipboardFormats();
-  UINT format = 0;
-  for (int i = 0; i < count; ++i) {
-    format = ::EnumClipboardFormats(format);
-    if (format == 0)
-      break;
+  for (const UINT format : ClipboardFormatIds(::CountClipboardFormats())) {
     try {
       if (format <= 0xFFFF)
         container->Add(std::make_unique<TClipboardFormatState>(static_cast<WORD>(format)));

@@ -91,6 +91,10 @@ public:
   // the first byte after it. Throws EStreamReadError or
   // EInvalidPropertyValue; never allocates more than the stream still holds.
   static std::unique_ptr<TClipboardStateContainer> LoadFromStream(TStream &aStream);
+  // One format's record, as a container writes each of its formats: a
+  // snapshot travels format by format this way. Errors as above.
+  static void SaveFormatToStream(const TClipboardFormatState &aFormat, TStream &aStream);
+  static std::unique_ptr<TClipboardFormatState> LoadFormatFromStream(TStream &aStream);
 
 private:
   TItems fItems;
@@ -102,6 +106,12 @@ using TClipboardState = TAuto<TClipboardStateContainer>;
 
 // The foreground window's program and title; empty when that is this program.
 TActiveApplication GetActiveApplication();
+// The ids of the formats on the clipboard, which the caller holds open, in
+// enumeration order: aCount of them (CountClipboardFormats) as aNext
+// (EnumClipboardFormats) walks them. A step of the walk that fails leaves
+// out that one format; the next starts the walk again from the beginning.
+std::vector<UINT> ClipboardFormatIds(int aCount,
+                                     UINT(WINAPI *aNext)(UINT) = ::EnumClipboardFormats);
 // Snapshot of the clipboard now; an empty container when the clipboard stays
 // busy. Unreadable formats are left out.
 TClipboardState CaptureClipboardState(bool aDetectApplication);

@@ -32,6 +32,7 @@ inline TMainFormOptions TestFormOptions(const std::wstring &aName, bool aGreeted
   options.Course = TStartupCourse::scNone;
   options.AppKey = TestAppKey;
   options.RunKey = TestRunKey;
+  options.CaptureHelper = Harness::BesideThisExe(L"Pagekeep.exe");
   ::RegDeleteTreeW(HKEY_CURRENT_USER, TestAppKey.c_str());
   if (aGreeted) {
     TRegistryKey key = Registry::OpenCurrentUserKey(TestAppKey, true);
@@ -50,7 +51,12 @@ protected:
                                         TestFormOptions(std::to_wstring(++count)));
     ASSERT_TRUE(Harness::WaitUntil([&] { return fForm->StartupCompleted(); }))
         << "the start-up hand-over did not run";
+    Settle();
+  }
+  // Pumps until the model has read the copies and run the commands before.
+  void Settle() {
     PumpPending();
+    Harness::WaitUntil([&] { return !fForm->Model().CaptureRetryPending(); }, 8000ms);
   }
   void TearDown() override {
     fForm.reset();
@@ -77,7 +83,7 @@ protected:
   }
   void Copy(const std::wstring &aText) {
     Harness::SetClipboardText(aText);
-    PumpPending();
+    Settle();
   }
 
   std::unique_ptr<TMainForm> fForm;

@@ -68,7 +68,8 @@ TModelRig::TModelRig() {
     TClipboardSession session;
     ::EmptyClipboard();
   }
-  Harness::WaitUntil([] { return false; }, 100ms);
+  Harness::WaitUntil([&] { return fListener.Notifications() > 0; }, 1000ms);
+  Harness::WaitUntil([&] { return !Model.CaptureRetryPending(); }, 8000ms);
   View.Calls.clear();
 }
 

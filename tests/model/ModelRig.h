@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/capture/SystemPageClipboard.h"
 #include "app/model/PageModel.h"
 #include "clipboard/ClipboardSession.h"
 #include "harness/Harness.h"
@@ -37,6 +38,7 @@ public:
   }
   void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override {
     ++RetryRequests;
+    RetryDelays.push_back(aDelay);
     if (Window)
       ::SetTimer(Window, 1, static_cast<UINT>(aDelay.count()), nullptr);
   }
@@ -44,6 +46,7 @@ public:
   std::vector<std::wstring> Calls;
   bool FailCheck = false;
   int RetryRequests = 0;
+  std::vector<std::chrono::milliseconds> RetryDelays;
   HWND Window = nullptr;
 };
 
@@ -67,7 +70,8 @@ private:
   int fNotifications = 0;
 };
 
-// The model with its view and listener; copies go through the real clipboard.
+// The model with its view and listener; copies go through the real clipboard
+// and are read by Pagekeep.exe's capture helper, as in the program.
 class TModelRig {
 public:
   TModelRig();
@@ -76,13 +80,13 @@ public:
   // the listener has seen it.
   void Copy(const std::wstring &aText);
   void CopyBlocks(const std::vector<std::pair<UINT, TBytes>> &aBlocks);
-  // Runs aAction, then waits for the notification it causes (if any) to be
-  // handled.
+  // Runs aAction, then waits for the notification it causes (if any) and
+  // for the capture it starts to be handled.
   template <class F> void ChangeAndSettle(F aAction) {
     const int before = fListener.Notifications();
     aAction();
     Harness::WaitUntil([&] { return fListener.Notifications() > before; }, 2000ms);
-    Harness::WaitUntil([] { return false; }, 50ms);
+    Harness::WaitUntil([&] { return !Model.CaptureRetryPending(); }, 8000ms);
   }
   void WaitForRetriesToEnd();
 
@@ -91,7 +95,8 @@ public:
   std::vector<std::wstring> HistoryTexts() const;
 
   TRecordingView View;
-  TPageModel Model{View};
+  TSystemPageClipboard Clipboard{Harness::BesideThisExe(L"Pagekeep.exe")};
+  TPageModel Model{View, Clipboard};
 
 private:
   TListenerWindow fListener{Model, View};

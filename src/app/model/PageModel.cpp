@@ -2,10 +2,13 @@
 
 #include "clipboard/ClipboardSession.h"
 
-#include <cstring>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
+
+constexpr std::uint32_t WarningColor = 0xFFE08A1E;
+constexpr int WarningTime = 4000;
 
 TClipboardState EmptyState() {
   return TAutoPtr::Make(std::make_unique<TClipboardStateContainer>());
@@ -15,43 +18,30 @@ bool HasFormats(const TClipboardState &aState) {
   return aState && aState().Count() > 0;
 }
 
-void EmptySystemClipboard() {
-  TClipboardSession session;
-  CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
-}
-
-UINT RegisteredFormat(const wchar_t *aName) {
-  return ::RegisterClipboardFormatW(aName);
-}
-
-// Password managers mark what must not be kept with these formats; the
-// clipboard must be open.
-bool ClipboardHoldsSecret() {
-  static const UINT exclude = RegisteredFormat(L"ExcludeClipboardContentFromMonitorProcessing");
-  static const UINT viewerIgnore = RegisteredFormat(L"Clipboard Viewer Ignore");
-  static const UINT history = RegisteredFormat(L"CanIncludeInClipboardHistory");
-  if ((exclude && ::IsClipboardFormatAvailable(exclude)) ||
-      (viewerIgnore && ::IsClipboardFormatAvailable(viewerIgnore)))
-    return true;
-  if (!history || !::IsClipboardFormatAvailable(history))
-    return false;
-  const HANDLE handle = ::GetClipboardData(history);
-  if (!handle || ::GlobalSize(handle) < sizeof(DWORD))
-    return false;
-  // A marker that cannot be read is taken as a refusal: never keep a password.
-  try {
-    TGlobalLock lock(handle);
-    DWORD allowed = 1;
-    std::memcpy(&allowed, lock.Data(), sizeof(allowed));
-    return allowed == 0;
-  } catch (const std::runtime_error &) {
-    return true;
+std::wstring ReasonText(TLeftOutReason aReason) {
+  switch (aReason) {
+  case TLeftOutReason::lrTooLarge:
+    return L"too large";
+  case TLeftOutReason::lrNoMemory:
+    return L"no memory";
+  case TLeftOutReason::lrRenderTimedOut:
+    return L"not rendered in time";
+  case TLeftOutReason::lrUnreadable:
+    break;
   }
+  return L"unreadable";
 }
 
 } // namespace
 
-TPageModel::TPageModel(TPageModelView &aView) : fView(aView) {}
+TPageModel::TPageModel(TPageModelView &aView, TPageModelClipboard &aClipboard)
+    : fView(aView), fClipboard(aClipboard) {
+  fClipboard.SetListener(this);
+}
+
+TPageModel::~TPageModel() {
+  fClipboard.SetListener(nullptr);
+}
 
 void TPageModel::CreatePages() {
   for (TClipboardState &page : fPages)
@@ -70,73 +60,45 @@ const TClipboardState &TPageModel::ShownState() const {
   return Page(fActivePage);
 }
 
-// The ignore flag swallows only the notification of this change: the
-// sequence number tells it apart from a later copy, and from the case where
-// the change never happened because the clipboard could not be opened.
-void TPageModel::PutOnClipboard(const TClipboardState &aState) {
-  // A copy still waiting for a busy clipboard is overwritten by this change,
-  // so its retry must not record our own content as a copy.
-  fRetriesLeft = 0;
-  fHistoryIgnoreChange = true;
-  fOwnChangeSequence = ::GetClipboardSequenceNumber();
-  try {
-    if (HasFormats(aState))
-      RestoreClipboardState(aState);
-    else
-      EmptySystemClipboard();
-  } catch (const EClipboardOpenError &) {
-    throw;
-  } catch (...) {
-    // The clipboard was changed part way; that change is still our own.
-    fOwnChangeSequence = ::GetClipboardSequenceNumber();
-    throw;
-  }
-  fOwnChangeSequence = ::GetClipboardSequenceNumber();
-}
+// Commands
 
 void TPageModel::SetActivePage(int aValue) {
-  const TClipboardState &page = Page(aValue);
-  if (fActiveHistoryPage < 0)
-    fActiveHistoryPage = 0;
-  PutOnClipboard(page);
-  fActivePage = aValue;
-  try {
-    fView.CheckPageMenuItem(aValue);
-  } catch (const std::exception &) {
-    // The tray's check mark is cosmetic; the switch has happened.
-  }
-  fView.ShowPageAnnounce();
+  Page(aValue);
+  Enqueue({TWorkKind::wkPage, aValue});
+}
+
+void TPageModel::StepPage(int aDelta) {
+  Enqueue({TWorkKind::wkStepPage, aDelta});
 }
 
 void TPageModel::SetActiveHistoryPage(int aValue) {
-  if (aValue > 0 || aValue < -static_cast<int>(fHistory.size()))
-    return;
-  fActiveHistoryPage = aValue;
-  if (aValue == 0) {
-    PutOnClipboard(Page(fActivePage));
-    fView.ShowPageAnnounce();
+  Enqueue({TWorkKind::wkHistory, aValue});
+}
+
+void TPageModel::StepHistory(int aDelta) {
+  Enqueue({TWorkKind::wkStepHistory, aDelta});
+}
+
+// Info needs no clipboard: it waits for a copy being read, but not for work
+// that waits for a busy clipboard, which may take a minute.
+void TPageModel::AnnounceShown() {
+  if (fRetryScheduled) {
+    RunCommand({TWorkKind::wkInfo});
     return;
   }
-  PutOnClipboard(fHistory[fHistory.size() - static_cast<std::size_t>(-aValue)]);
-  fView.ShowHistoryPageAnnounce();
+  Enqueue({TWorkKind::wkInfo});
 }
 
 void TPageModel::SetListenerEnabled(bool aValue) {
-  if (aValue == fListenerEnabled)
-    return;
-  fListenerEnabled = aValue;
-  if (!aValue) {
-    fRetriesLeft = 0;
-    fView.ShowInfo(L"Private mode", L"Alt+Win+E to disable", L"", L"Private", 0xFFED3B45, 4000);
-    return;
-  }
-  EmptySystemClipboard();
-  fView.ShowInfo(L"Normal mode", L"Alt+Win+E to enable private mode", L"", L"Enabled", 0xFF2DC022,
-                 4000);
+  Enqueue({TWorkKind::wkMode, aValue ? 1 : 0});
+}
+
+void TPageModel::CaptureInitialClipboard() {
+  Enqueue({TWorkKind::wkInitial});
 }
 
 void TPageModel::ClipboardChanged() {
-  const DWORD sequence = ::GetClipboardSequenceNumber();
+  const DWORD sequence = fClipboard.SequenceNumber();
   if (fHistoryIgnoreChange) {
     fHistoryIgnoreChange = false;
     if (sequence == fOwnChangeSequence) {
@@ -148,54 +110,257 @@ void TPageModel::ClipboardChanged() {
   // late, after a copy that was recorded first) records nothing.
   if (sequence != 0 && sequence == fLastHandledSequence)
     return;
-  if (!fListenerEnabled) {
-    fRetriesLeft = 0;
+  if (!fListenerEnabled && fWork.empty())
     return;
-  }
-  StartCapture(TCaptureKind::ckCopy);
-}
-
-void TPageModel::CaptureInitialClipboard() {
-  StartCapture(TCaptureKind::ckInitial);
-}
-
-// A newer capture replaces one still waiting for a busy clipboard.
-void TPageModel::StartCapture(TCaptureKind aKind) {
-  fPendingCapture = aKind;
-  fRetriesLeft = CaptureRetryLimit;
-  RecordClipboard();
+  // A newer change: a capture already waiting reads it and starts its
+  // patience afresh; the clipboard has just been closed, so try at once.
+  const bool copyWaiting = !fWork.empty() && fWork.back().Kind == TWorkKind::wkCopy &&
+                           !(fCaptureInFlight && fWork.size() == 1);
+  if (!copyWaiting)
+    fWork.push_back({TWorkKind::wkCopy});
+  ResetBusyWait();
+  fRetryScheduled = false;
+  if (fCaptureInFlight)
+    return;
+  Pump();
 }
 
 void TPageModel::RetryCapture() {
-  if (fRetriesLeft <= 0 || !fListenerEnabled) {
-    fRetriesLeft = 0;
-    return;
-  }
-  RecordClipboard();
+  fRetryScheduled = false;
+  Pump();
 }
 
-// Records the clipboard into the active page; a copy moves the page's old
-// content to the history. A busy clipboard leaves page and history alone and
-// asks for a retry; secrets are never recorded.
-void TPageModel::RecordClipboard() {
-  if (!Clipboard().TryOpen(ClipboardOpenPatience)) {
-    if (--fRetriesLeft > 0)
-      fView.ScheduleCaptureRetry(CaptureRetryDelay);
+// The queue
+
+void TPageModel::Enqueue(TWork aWork) {
+  fWork.push_back(aWork);
+  if (fCaptureInFlight)
+    fClipboard.HurryCapture();
+  Pump();
+}
+
+// Runs the queued work in order until it is empty or waits for a capture or
+// for the clipboard. Re-entered from a capture that finishes at once, it
+// leaves the work to the outer run.
+void TPageModel::Pump() {
+  if (fPumping)
+    return;
+  fPumping = true;
+  try {
+    while (!fCaptureInFlight && !fRetryScheduled && !fWork.empty())
+      if (!RunFirstWork())
+        break;
+  } catch (...) {
+    fPumping = false;
+    throw;
+  }
+  fPumping = false;
+}
+
+bool TPageModel::UnrecordedChange() {
+  const DWORD sequence = fClipboard.SequenceNumber();
+  return fListenerEnabled && sequence != 0 && sequence != fLastHandledSequence;
+}
+
+// False when the work has to wait.
+bool TPageModel::RunFirstWork() {
+  const TWork work = fWork.front();
+  if (work.Kind == TWorkKind::wkCopy || work.Kind == TWorkKind::wkInitial) {
+    if (work.Kind == TWorkKind::wkCopy && !UnrecordedChange()) {
+      fWork.pop_front();
+      return true;
+    }
+    fCaptureInFlight = true;
+    try {
+      fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
+    } catch (const std::exception &) {
+      // No helper to read with: tried again as a busy clipboard is.
+      fCaptureInFlight = false;
+      WaitForClipboard();
+      return false;
+    }
+    return true;
+  }
+  // A copy that another program made before this command, and that its hold
+  // on the clipboard kept us from reading, is recorded first.
+  if (work.Kind != TWorkKind::wkMode && work.Kind != TWorkKind::wkInfo && UnrecordedChange()) {
+    fWork.push_front({TWorkKind::wkCopy});
+    return true;
+  }
+  try {
+    RunCommand(work);
+  } catch (const EClipboardOpenError &) {
+    WaitForClipboard();
+    return false;
+  }
+  fWork.pop_front();
+  ResetBusyWait();
+  return true;
+}
+
+void TPageModel::RunCommand(const TWork &aWork) {
+  switch (aWork.Kind) {
+  case TWorkKind::wkPage:
+    SwitchPage(aWork.Value);
+    break;
+  case TWorkKind::wkStepPage:
+    SwitchPage(((fActivePage + aWork.Value) % PageCount + PageCount) % PageCount);
+    break;
+  case TWorkKind::wkHistory:
+    StepToHistory(aWork.Value);
+    break;
+  case TWorkKind::wkStepHistory:
+    StepToHistory(fActiveHistoryPage + aWork.Value);
+    break;
+  case TWorkKind::wkMode:
+    SwitchMode(aWork.Value != 0);
+    break;
+  case TWorkKind::wkInfo:
+    if (fActiveHistoryPage < 0)
+      fView.ShowHistoryPageAnnounce();
+    else
+      fView.ShowPageAnnounce();
+    break;
+  case TWorkKind::wkCopy:
+  case TWorkKind::wkInitial:
+    break;
+  }
+}
+
+// Busy clipboard: the first work waits, for a time that grows with each try.
+void TPageModel::WaitForClipboard() {
+  if (fBusyWaited >= BusyPatience) {
+    GiveUpBusyWork();
     return;
   }
-  fRetriesLeft = 0;
-  struct TCloser {
-    ~TCloser() { Clipboard().Close(); }
-  } closer;
-  fLastHandledSequence = ::GetClipboardSequenceNumber();
-  if (ClipboardHoldsSecret())
+  fRetryScheduled = true;
+  fView.ScheduleCaptureRetry(fNextRetryDelay);
+  fBusyWaited += fNextRetryDelay;
+  fNextRetryDelay = std::min(fNextRetryDelay * 2, LongestRetryDelay);
+}
+
+// Everything that waited is dropped, and the card says so: the clipboard has
+// been out of reach for a minute, so later commands would only wait as long.
+void TPageModel::GiveUpBusyWork() {
+  const bool copyLost = std::any_of(fWork.begin(), fWork.end(), [](const TWork &aWork) {
+    return aWork.Kind == TWorkKind::wkCopy || aWork.Kind == TWorkKind::wkInitial;
+  });
+  fWork.clear();
+  ResetBusyWait();
+  fView.ShowInfo(copyLost ? BusyCopyText : BusySwitchText, L"", L"", L"Empty", WarningColor,
+                 WarningTime);
+}
+
+void TPageModel::ResetBusyWait() {
+  fBusyWaited = std::chrono::milliseconds(0);
+  fNextRetryDelay = FirstRetryDelay;
+}
+
+// Captures
+
+void TPageModel::CaptureFinished(TCaptureResult aResult) {
+  fCaptureInFlight = false;
+  if (fWork.empty())
     return;
+  const bool copy = fWork.front().Kind == TWorkKind::wkCopy;
+  if (aResult.Status == TCaptureStatus::csBusy) {
+    WaitForClipboard();
+  } else {
+    fWork.pop_front();
+    ResetBusyWait();
+    fLastHandledSequence = aResult.Sequence;
+    if (aResult.Status == TCaptureStatus::csCaptured && aResult.State) {
+      Record(aResult.State, copy);
+      ShowLeftOut(aResult.State);
+    }
+  }
+  Pump();
+}
+
+// Records a snapshot into the active page; a copy moves the page's old
+// content to the history.
+void TPageModel::Record(const TClipboardState &aCaptured, bool aCopy) {
   TClipboardState &page = fPages[static_cast<std::size_t>(fActivePage)];
-  const bool copy = fPendingCapture == TCaptureKind::ckCopy;
-  TClipboardState captured = CaptureClipboardState(copy);
-  if (copy && HasFormats(page))
+  if (aCopy && HasFormats(page))
     fHistory.push_back(page);
-  page = std::move(captured);
+  page = aCaptured;
   while (fHistory.size() > static_cast<std::size_t>(HistoryLimit))
     fHistory.erase(fHistory.begin());
+  fActiveHistoryPage = std::max(fActiveHistoryPage, -static_cast<int>(fHistory.size()));
+}
+
+// A copy is recorded silently, unless something of it could not be kept.
+void TPageModel::ShowLeftOut(const TClipboardState &aCaptured) {
+  const auto &leftOut = aCaptured().LeftOut();
+  if (leftOut.empty())
+    return;
+  std::wstring names;
+  for (const TLeftOutFormat &format : leftOut)
+    names += (names.empty() ? L"" : L", ") + format.Name + L" (" + ReasonText(format.Reason) + L")";
+  fView.ShowInfo(LeftOutText, names, L"", L"Search", WarningColor, WarningTime);
+}
+
+// The oldest entries go first; the newest copy is never given up for them.
+bool TPageModel::ReleaseMemory() {
+  if (fHistory.empty())
+    return false;
+  fHistory.erase(fHistory.begin());
+  fActiveHistoryPage = std::max(fActiveHistoryPage, -static_cast<int>(fHistory.size()));
+  return true;
+}
+
+// Clipboard writes
+
+// The ignore flag swallows only the notification of this change: the
+// sequence number, read while the clipboard was still ours, tells it apart
+// from a later copy.
+void TPageModel::PutOnClipboard(const TClipboardState &aState) {
+  const DWORD sequence = fClipboard.Put(aState);
+  fHistoryIgnoreChange = true;
+  fOwnChangeSequence = sequence;
+  fLastHandledSequence = sequence;
+}
+
+void TPageModel::SwitchPage(int aValue) {
+  const TClipboardState &page = Page(aValue);
+  PutOnClipboard(page);
+  if (fActiveHistoryPage < 0)
+    fActiveHistoryPage = 0;
+  fActivePage = aValue;
+  try {
+    fView.CheckPageMenuItem(aValue);
+  } catch (const std::exception &) {
+    // The tray's check mark is cosmetic; the switch has happened.
+  }
+  fView.ShowPageAnnounce();
+}
+
+void TPageModel::StepToHistory(int aValue) {
+  if (aValue > 0 || aValue < -static_cast<int>(fHistory.size()))
+    return;
+  if (aValue == 0) {
+    PutOnClipboard(Page(fActivePage));
+    fActiveHistoryPage = 0;
+    fView.ShowPageAnnounce();
+    return;
+  }
+  PutOnClipboard(fHistory[fHistory.size() - static_cast<std::size_t>(-aValue)]);
+  fActiveHistoryPage = aValue;
+  fView.ShowHistoryPageAnnounce();
+}
+
+// Returning to normal mode empties the clipboard as another program's change
+// would be: it is recorded like any copy.
+void TPageModel::SwitchMode(bool aValue) {
+  if (aValue == fListenerEnabled)
+    return;
+  if (!aValue) {
+    fListenerEnabled = false;
+    fView.ShowInfo(L"Private mode", L"Alt+Win+E to disable", L"", L"Private", 0xFFED3B45, 4000);
+    return;
+  }
+  fClipboard.Put(EmptyState());
+  fListenerEnabled = true;
+  fView.ShowInfo(L"Normal mode", L"Alt+Win+E to enable private mode", L"", L"Enabled", 0xFF2DC022,
+                 4000);
 }

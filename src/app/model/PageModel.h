@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/model/PageClipboard.h"
 #include "app/model/PageStore.h"
 #include "clipboard/ClipboardStateContainer.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -31,16 +33,29 @@ public:
 
 // Ten clipboard pages, the history of earlier page contents, the private
 // mode, and the listener that records clipboard changes. Main thread only.
-class TPageModel {
+//
+// Copies and commands are carried out one after another in the order they
+// came: a command that arrives while a copy is being read, or while another
+// program holds the clipboard, waits in a queue and runs as soon as the
+// clipboard can be had. A busy clipboard is tried again after growing waits
+// for about a minute; then the card says what could not be done.
+class TPageModel : private TPageModelClipboard::TListener {
 public:
   static constexpr int PageCount = 10;
   static constexpr int HistoryLimit = 10;
-  // A busy clipboard is retried this often, this many times, before the
-  // change is given up.
-  static constexpr std::chrono::milliseconds CaptureRetryDelay{100};
-  static constexpr int CaptureRetryLimit = 20;
+  // The waits between tries of a busy clipboard double from the first to
+  // the longest; after the patience in all, the work is given up.
+  static constexpr std::chrono::milliseconds FirstRetryDelay{100};
+  static constexpr std::chrono::milliseconds LongestRetryDelay{2000};
+  static constexpr std::chrono::milliseconds BusyPatience{60000};
+  static constexpr const wchar_t *BusyCopyText =
+      L"The copy could not be read: the clipboard stayed busy";
+  static constexpr const wchar_t *BusySwitchText =
+      L"The page could not be put on the clipboard: the clipboard stayed busy";
+  static constexpr const wchar_t *LeftOutText = L"Part of the copy was left out";
 
-  explicit TPageModel(TPageModelView &aView);
+  TPageModel(TPageModelView &aView, TPageModelClipboard &aClipboard);
+  ~TPageModel();
   TPageModel(const TPageModel &) = delete;
   TPageModel &operator=(const TPageModel &) = delete;
 
@@ -49,13 +64,21 @@ public:
 
   int ActivePage() const noexcept { return fActivePage; }
   // Page switch: restores page aValue (0..9) to the clipboard, checks its menu
-  // item and announces it. EClipboardOpenError propagates with nothing
-  // changed.
+  // item and announces it; std::out_of_range for another value.
   void SetActivePage(int aValue);
+  // The page aDelta pages on (wrapping) from the one active when the switch
+  // runs, so that presses queued behind each other add up.
+  void StepPage(int aDelta);
   int ActiveHistoryPage() const noexcept { return fActiveHistoryPage; }
   // History step: 0 shows the page, -k the k-th newest entry; values outside
-  // -count..0 are ignored.
+  // -count..0 (when the step runs) are ignored.
   void SetActiveHistoryPage(int aValue);
+  // One step older (-1) or newer (+1) from the position when the step runs.
+  void StepHistory(int aDelta);
+  // Announces what the clipboard shows (the page or the history entry), in
+  // turn after the copies and commands before it; at once while they wait
+  // for a busy clipboard.
+  void AnnounceShown();
   bool ListenerEnabled() const noexcept { return fListenerEnabled; }
   // Private mode (false) or normal mode (true), announced.
   void SetListenerEnabled(bool aValue);
@@ -74,7 +97,8 @@ public:
   // The snapshot the clipboard shows now: the active page or a history entry.
   const TClipboardState &ShownState() const;
   bool HistoryIgnoreChange() const noexcept { return fHistoryIgnoreChange; }
-  bool CaptureRetryPending() const noexcept { return fRetriesLeft > 0; }
+  // A copy or command still waiting (for the clipboard or a capture).
+  bool CaptureRetryPending() const noexcept { return fCaptureInFlight || !fWork.empty(); }
 
   // Write both data files / read them back into the model. Each file is
   // replaced in one step, so a failed or killed save leaves the old one
@@ -98,13 +122,42 @@ public:
   static std::wstring GetSpecialFolderPath(int aCSIDL);
 
 private:
+  enum class TWorkKind {
+    wkCopy,
+    wkInitial,
+    wkPage,
+    wkStepPage,
+    wkHistory,
+    wkStepHistory,
+    wkMode,
+    wkInfo
+  };
+  struct TWork {
+    TWorkKind Kind;
+    int Value = 0;
+  };
+
+  // TPageModelClipboard::TListener
+  void CaptureFinished(TCaptureResult aResult) override;
+  bool ReleaseMemory() override;
+
+  void Enqueue(TWork aWork);
+  void Pump();
+  bool RunFirstWork();
+  void RunCommand(const TWork &aWork);
+  bool UnrecordedChange();
+  void WaitForClipboard();
+  void GiveUpBusyWork();
+  void ResetBusyWait();
+  void Record(const TClipboardState &aCaptured, bool aCopy);
+  void ShowLeftOut(const TClipboardState &aCaptured);
   void PutOnClipboard(const TClipboardState &aState);
-  enum class TCaptureKind { ckCopy, ckInitial };
-  void StartCapture(TCaptureKind aKind);
-  void RecordClipboard();
-  void ShowActivePage();
+  void SwitchPage(int aValue);
+  void StepToHistory(int aValue);
+  void SwitchMode(bool aValue);
 
   TPageModelView &fView;
+  TPageModelClipboard &fClipboard;
   std::array<TClipboardState, PageCount> fPages;
   std::vector<TClipboardState> fHistory;
   int fActivePage = 0;
@@ -114,7 +167,13 @@ private:
   // Sequence number of the clipboard after our own last change, so that the
   // ignore flag swallows that change only.
   DWORD fOwnChangeSequence = 0;
+  // The newest clipboard state that was recorded, ignored or put there by us;
+  // another number means a change still to be read.
   DWORD fLastHandledSequence = 0;
-  int fRetriesLeft = 0;
-  TCaptureKind fPendingCapture = TCaptureKind::ckCopy;
+  std::deque<TWork> fWork;
+  bool fCaptureInFlight = false;
+  bool fRetryScheduled = false;
+  bool fPumping = false;
+  std::chrono::milliseconds fBusyWaited{0};
+  std::chrono::milliseconds fNextRetryDelay = FirstRetryDelay;
 };

@@ -1,0 +1,402 @@
+#include "app/capture/SystemPageClipboard.h"
+
+#include "app/capture/CaptureStreams.h"
+#include "clipboard/ClipboardSession.h"
+
+#include <atomic>
+#include <new>
+#include <stdexcept>
+
+using namespace CaptureShared;
+
+namespace {
+
+constexpr const wchar_t *WindowClass = L"PagekeepCaptureClient";
+constexpr UINT HelperDoneMessage = WM_APP + 1;
+constexpr UINT HelperEndedMessage = WM_APP + 2;
+constexpr UINT_PTR TimeCheckTimer = 1;
+// How often a capture's time is checked, and how long the render in
+// progress may still take once a command waits behind it.
+constexpr UINT TimeCheckPeriod = 15;
+constexpr DWORD HurriedRenderGrace = 50;
+// A helper that has not even opened the clipboard by then is taken as hung.
+constexpr DWORD RequestLimit = static_cast<DWORD>(HoldLimit.count()) + 2000;
+// The page switch's wait for a clipboard another program holds; short,
+// because the program's thread must not stall: the model tries again later.
+constexpr std::chrono::milliseconds PutPatience{20};
+// How long the clipboard's owner may take to answer before a page switch.
+constexpr UINT OwnerAnswerTime = 50;
+
+std::wstring ThisExecutable() {
+  std::wstring path(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  CheckWin32(length > 0, "GetModuleFileNameW");
+  path.resize(length);
+  return path;
+}
+
+std::wstring FormatDisplayName(UINT aFormat) {
+  std::wstring name = aFormat <= 0xFFFF
+                          ? TClipboardFormatState::FormatName(static_cast<WORD>(aFormat))
+                          : std::wstring();
+  if (name.empty())
+    name = StandardFormatName(aFormat);
+  return name.empty() ? L"Format " + std::to_wstring(aFormat) : name;
+}
+
+// EmptyClipboard sends WM_DESTROYCLIPBOARD to the clipboard's owner and waits
+// for the answer; an owner that does not answer (hung in a render, say) would
+// stop this thread with it. Such an owner is taken as holding the clipboard.
+bool ClipboardOwnerAnswers() {
+  const HWND owner = ::GetClipboardOwner();
+  // An owner gone with its program is not asked anything.
+  if (!owner || !::IsWindow(owner))
+    return true;
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(owner, &processId);
+  if (processId == ::GetCurrentProcessId())
+    return true;
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OwnerAnswerTime,
+                               &result) != 0;
+}
+
+} // namespace
+
+// A wait of the thread pool that posts a message to the client's window;
+// unregistered (waiting for a callback that runs) when it goes.
+class TSystemPageClipboard::TRegisteredWait {
+public:
+  TRegisteredWait(HANDLE aObject, HWND aWindow, UINT aMessage, unsigned aGeneration, ULONG aFlags)
+      : fWindow(aWindow), fMessage(aMessage), fGeneration(aGeneration) {
+    CheckWin32(::RegisterWaitForSingleObject(&fWait, aObject, Signalled, this, INFINITE, aFlags) !=
+                   FALSE,
+               "RegisterWaitForSingleObject");
+  }
+  TRegisteredWait(const TRegisteredWait &) = delete;
+  TRegisteredWait &operator=(const TRegisteredWait &) = delete;
+  ~TRegisteredWait() { ::UnregisterWaitEx(fWait, INVALID_HANDLE_VALUE); }
+
+private:
+  static void CALLBACK Signalled(void *aContext, BOOLEAN) {
+    const auto *self = static_cast<TRegisteredWait *>(aContext);
+    ::PostMessageW(self->fWindow, self->fMessage, self->fGeneration, 0);
+  }
+
+  HANDLE fWait = nullptr;
+  HWND fWindow;
+  UINT fMessage;
+  unsigned fGeneration;
+};
+
+class TSystemPageClipboard::TView {
+public:
+  TView(HANDLE aMapping, DWORD aAccess, std::size_t aSize)
+      : fData(::MapViewOfFile(aMapping, aAccess, 0, 0, aSize)) {
+    CheckWin32(fData != nullptr, "MapViewOfFile");
+  }
+  TView(const TView &) = delete;
+  TView &operator=(const TView &) = delete;
+  ~TView() { ::UnmapViewOfFile(fData); }
+  void *Data() const noexcept { return fData; }
+
+private:
+  void *fData;
+};
+
+TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
+    : fHelperPath(aHelperPath.empty() ? ThisExecutable() : std::move(aHelperPath)) {
+  CreateMessageWindow();
+  // Started now, so that the first copy does not wait for it.
+  try {
+    StartHelper();
+  } catch (const std::exception &) {
+    // Tried again by the first copy, which reports what stops it.
+    StopHelper();
+  }
+}
+
+TSystemPageClipboard::~TSystemPageClipboard() {
+  fListener = nullptr;
+  StopHelper();
+}
+
+void TSystemPageClipboard::CreateMessageWindow() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = WindowClass;
+  if (!::RegisterClassExW(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw std::runtime_error(LastErrorText("RegisterClassExW"));
+  fWindow.Reset(::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr));
+  CheckWin32(static_cast<bool>(fWindow), "CreateWindowExW");
+  ::SetWindowLongPtrW(fWindow.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
+                                                  LPARAM aLParam) {
+  auto *self =
+      reinterpret_cast<TSystemPageClipboard *>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
+  if (!self)
+    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  try {
+    if (aMsg == HelperDoneMessage && aWParam == self->fGeneration) {
+      self->HelperDone();
+      return 0;
+    }
+    if (aMsg == HelperEndedMessage && aWParam == self->fGeneration) {
+      self->HelperEnded();
+      return 0;
+    }
+    if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {
+      self->CheckTime();
+      return 0;
+    }
+  } catch (...) {
+    // The model's own errors stay in the program; the next copy starts over.
+    return 0;
+  }
+  return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+}
+
+// Helper lifetime
+
+void TSystemPageClipboard::StartHelper() {
+  // Numbered across the process: each helper has a hand-over of its own.
+  static std::atomic<unsigned> helpers{0};
+  fGeneration = ++helpers;
+  fBlockName = L"Local\\PagekeepCapture." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+               std::to_wstring(fGeneration);
+  fMapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(TBlock), fBlockName.c_str()));
+  CheckWin32(static_cast<bool>(fMapping), "CreateFileMappingW");
+  fView = std::make_unique<TView>(fMapping.Get(), FILE_MAP_WRITE, sizeof(TBlock));
+  fBlock = new (fView->Data()) TBlock{};
+  fBlock->ParentId.store(::GetCurrentProcessId());
+  fWake.Reset(::CreateEventW(nullptr, FALSE, FALSE, WakeEventName(fBlockName).c_str()));
+  fDone.Reset(::CreateEventW(nullptr, FALSE, FALSE, DoneEventName(fBlockName).c_str()));
+  CheckWin32(fWake && fDone, "CreateEventW");
+  std::wstring commandLine =
+      L"\"" + fHelperPath + L"\" " + HelperArgument + L" \"" + fBlockName + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  CheckWin32(::CreateProcessW(fHelperPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, nullptr, &startup, &process) != FALSE,
+             "CreateProcessW");
+  ::CloseHandle(process.hThread);
+  fProcess.Reset(process.hProcess);
+  fProcessId = process.dwProcessId;
+  fDoneWait = std::make_unique<TRegisteredWait>(fDone.Get(), fWindow.Get(), HelperDoneMessage,
+                                                fGeneration, WT_EXECUTEDEFAULT);
+  fExitWait = std::make_unique<TRegisteredWait>(fProcess.Get(), fWindow.Get(), HelperEndedMessage,
+                                                fGeneration, WT_EXECUTEONLYONCE);
+}
+
+void TSystemPageClipboard::StopHelper() {
+  ::KillTimer(fWindow.Get(), TimeCheckTimer);
+  fDoneWait.reset();
+  fExitWait.reset();
+  if (fProcess)
+    ::TerminateProcess(fProcess.Get(), 1);
+  fProcess.Reset();
+  fProcessId = 0;
+  fWake.Reset();
+  fDone.Reset();
+  fBlock = nullptr;
+  fView.reset();
+  fMapping.Reset();
+}
+
+// Captures
+
+void TSystemPageClipboard::BeginCapture(bool aDetectApplication) {
+  if (fInFlight)
+    throw std::logic_error("A capture is already running");
+  if (!fProcess)
+    StartHelper();
+  fApplication = aDetectApplication ? GetActiveApplication() : TActiveApplication();
+  fBlock->FormatCount.store(-1);
+  fBlock->Opened.store(0);
+  fBlock->InRender.store(0);
+  fBlock->Status.store(stBusy);
+  fBlock->Request.store(++fRequest);
+  fBlock->Command.store(cmCapture);
+  fInFlight = true;
+  fHurried = false;
+  fRequestTick = ::GetTickCount();
+  CheckWin32(::SetEvent(fWake.Get()) != FALSE, "SetEvent");
+  CheckWin32(::SetTimer(fWindow.Get(), TimeCheckTimer, TimeCheckPeriod, nullptr) != 0, "SetTimer");
+}
+
+void TSystemPageClipboard::HurryCapture() {
+  if (!fInFlight)
+    return;
+  fHurried = true;
+  CheckTime();
+}
+
+void TSystemPageClipboard::HelperDone() {
+  if (!fInFlight || fCutResult || fBlock->Done.load() != fRequest)
+    return;
+  ::KillTimer(fWindow.Get(), TimeCheckTimer);
+  TCaptureResult result;
+  result.Status = static_cast<TCaptureStatus>(fBlock->Status.load());
+  result.Sequence = fBlock->Sequence.load();
+  if (result.Status == TCaptureStatus::csCaptured)
+    result.State = Collect(false);
+  // The helper frees its mappings now that their formats are here.
+  fBlock->Command.store(cmRelease);
+  ::SetEvent(fWake.Get());
+  fInFlight = false;
+  Deliver(std::move(result));
+}
+
+void TSystemPageClipboard::CheckTime() {
+  if (fInFlight && !fCutResult && TimeIsUp())
+    CutShort();
+}
+
+bool TSystemPageClipboard::TimeIsUp() const {
+  const DWORD now = ::GetTickCount();
+  if (now - fRequestTick >= RequestLimit)
+    return true;
+  if (fBlock->Opened.load() &&
+      now - fBlock->OpenedTick.load() >= static_cast<DWORD>(HoldLimit.count()))
+    return true;
+  if (!fBlock->InRender.load())
+    return false;
+  const DWORD rendering = now - fBlock->RenderStartTick.load();
+  if (fHurried && rendering >= HurriedRenderGrace)
+    return true;
+  return fBlock->RenderSpent.load() + rendering >= static_cast<DWORD>(RenderBudget.count());
+}
+
+// What was read is taken while the helper still holds it; then the helper is
+// ended, and its end frees the clipboard.
+void TSystemPageClipboard::CutShort() {
+  ::KillTimer(fWindow.Get(), TimeCheckTimer);
+  TCaptureResult result;
+  result.Sequence = fBlock->Sequence.load();
+  if (!fBlock->Opened.load())
+    result.Status = TCaptureStatus::csBusy;
+  else if (fBlock->FormatCount.load() < 0)
+    // Hung on the do-not-record marker: a marker that cannot be read refuses.
+    result.Status = TCaptureStatus::csSecret;
+  else {
+    result.Status = TCaptureStatus::csCaptured;
+    result.State = Collect(true);
+  }
+  fCutResult = std::move(result);
+  ::TerminateProcess(fProcess.Get(), 1);
+}
+
+void TSystemPageClipboard::HelperEnded() {
+  std::optional<TCaptureResult> result = std::move(fCutResult);
+  fCutResult.reset();
+  const bool wasInFlight = fInFlight;
+  if (wasInFlight && !result) {
+    // The helper died on its own: what it had read went with it.
+    result = TCaptureResult{};
+    result->Status = TCaptureStatus::csBusy;
+  }
+  StopHelper();
+  fInFlight = false;
+  if (result)
+    Deliver(std::move(*result));
+}
+
+void TSystemPageClipboard::Deliver(TCaptureResult aResult) {
+  if (fListener)
+    fListener->CaptureFinished(std::move(aResult));
+}
+
+TClipboardState TSystemPageClipboard::Collect(bool aCut) {
+  auto container = std::make_unique<TClipboardStateContainer>(fApplication);
+  const int count = fBlock->FormatCount.load();
+  for (int i = 0; i < count; ++i) {
+    const TSlot &slot = fBlock->Slots[i];
+    const UINT format = slot.Format.load();
+    const std::int32_t state = slot.State.load();
+    if (state == ssRead) {
+      TLeftOutReason reason = TLeftOutReason::lrUnreadable;
+      std::unique_ptr<TClipboardFormatState> taken = TakeFormat(i, reason);
+      if (taken)
+        container->Add(std::move(taken));
+      else
+        container->AddLeftOut({FormatDisplayName(format), reason});
+    }
+    if (const std::int32_t reason = slot.LeftOut.load(); reason > 0)
+      container->AddLeftOut({FormatDisplayName(format), static_cast<TLeftOutReason>(reason - 1)});
+    else if (state == ssPending && aCut)
+      container->AddLeftOut({FormatDisplayName(format), TLeftOutReason::lrRenderTimedOut});
+  }
+  return TAutoPtr::Make(std::move(container));
+}
+
+// Null when the format cannot be taken (aReason says why); when memory runs
+// out, the history gives up its oldest entries first, never this copy.
+std::unique_ptr<TClipboardFormatState> TSystemPageClipboard::TakeFormat(int aIndex,
+                                                                        TLeftOutReason &aReason) {
+  aReason = TLeftOutReason::lrUnreadable;
+  const std::wstring name = FormatMappingName(fBlockName, fRequest, aIndex);
+  TKernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+  if (!mapping)
+    return nullptr;
+  const std::size_t size = fBlock->Slots[aIndex].Size.load();
+  for (;;) {
+    void *data = ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, size);
+    if (data) {
+      struct TUnmap {
+        void *Data;
+        ~TUnmap() { ::UnmapViewOfFile(Data); }
+      } unmap{data};
+      try {
+        TSpanStream stream(data, size);
+        return TClipboardStateContainer::LoadFormatFromStream(stream);
+      } catch (const std::bad_alloc &) {
+      } catch (const std::exception &) {
+        return nullptr;
+      }
+    }
+    // No room for the view or for the data in the address space.
+    if (!fListener || !fListener->ReleaseMemory()) {
+      aReason = TLeftOutReason::lrNoMemory;
+      return nullptr;
+    }
+  }
+}
+
+// Clipboard writes
+
+DWORD TSystemPageClipboard::Put(const TClipboardState &aState) {
+  if (!ClipboardOwnerAnswers())
+    throw EClipboardOpenError("Cannot open clipboard: its owner does not answer");
+  DWORD held = 0;
+  HWND ours = nullptr;
+  {
+    TClipboardSession session(PutPatience);
+    try {
+      if (aState && aState().Count() > 0)
+        RestoreClipboardState(aState);
+      else
+        CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+    } catch (const EClipboardOpenError &) {
+      throw;
+    } catch (const std::exception &) {
+      // A format that could not be put back is missing from the clipboard;
+      // the switch still happens with the others.
+    }
+    // Read while the clipboard is still ours: a copy by another program
+    // right after our change must not be taken for it.
+    held = ::GetClipboardSequenceNumber();
+    ours = ::GetOpenClipboardWindow();
+  }
+  // Wine counts the formats it synthesises on closing as one more change.
+  // While we still own the clipboard, no other program has copied since,
+  // so that number is ours too.
+  const DWORD closed = ::GetClipboardSequenceNumber();
+  return ours && ::GetClipboardOwner() == ours ? closed : held;
+}

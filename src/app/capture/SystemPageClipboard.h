@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/capture/CaptureShared.h"
+#include "app/model/PageClipboard.h"
+#include "shared/Handles.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+// The system clipboard for the pages model. Reading is done by the capture
+// helper process, which stays running between copies; the program's thread
+// only hands out requests and takes the formats from shared memory, so a
+// clipboard owner that hangs in a render can never stop it. A capture that
+// runs out of time (its renders over the budget, or the clipboard held too
+// long) is cut short: the helper is ended, which frees the clipboard, and
+// the formats read so far are kept. Main thread only.
+class TSystemPageClipboard final : public TPageModelClipboard {
+public:
+  // aHelperPath: the executable that serves "-capture"; empty for this one.
+  explicit TSystemPageClipboard(std::wstring aHelperPath = L"");
+  TSystemPageClipboard(const TSystemPageClipboard &) = delete;
+  TSystemPageClipboard &operator=(const TSystemPageClipboard &) = delete;
+  ~TSystemPageClipboard() override;
+
+  void SetListener(TListener *aListener) override { fListener = aListener; }
+  DWORD SequenceNumber() override { return ::GetClipboardSequenceNumber(); }
+  void BeginCapture(bool aDetectApplication) override;
+  void HurryCapture() override;
+  DWORD Put(const TClipboardState &aState) override;
+
+  // The helper's process id, 0 when none runs (for tests and benchmarks).
+  DWORD HelperProcessId() const noexcept { return fProcessId; }
+
+private:
+  class TRegisteredWait;
+  class TView;
+
+  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  void CreateMessageWindow();
+  void StartHelper();
+  void StopHelper();
+  void HelperDone();
+  void HelperEnded();
+  void CheckTime();
+  bool TimeIsUp() const;
+  void CutShort();
+  TClipboardState Collect(bool aCut);
+  std::unique_ptr<TClipboardFormatState> TakeFormat(int aIndex, TLeftOutReason &aReason);
+  void Deliver(TCaptureResult aResult);
+
+  std::wstring fHelperPath;
+  TListener *fListener = nullptr;
+  TWindowHandle fWindow;
+  // The helper and its hand-over, one set per helper started.
+  unsigned fGeneration = 0;
+  std::wstring fBlockName;
+  TKernelHandle fMapping;
+  std::unique_ptr<TView> fView;
+  CaptureShared::TBlock *fBlock = nullptr;
+  TKernelHandle fWake;
+  TKernelHandle fDone;
+  TKernelHandle fProcess;
+  DWORD fProcessId = 0;
+  std::unique_ptr<TRegisteredWait> fDoneWait;
+  std::unique_ptr<TRegisteredWait> fExitWait;
+  // The capture in flight.
+  bool fInFlight = false;
+  bool fHurried = false;
+  std::int32_t fRequest = 0;
+  DWORD fRequestTick = 0;
+  TActiveApplication fApplication;
+  // A capture cut short is handed over once the helper has gone, so that
+  // the clipboard is free again for the commands waiting behind it.
+  std::optional<TCaptureResult> fCutResult;
+};
