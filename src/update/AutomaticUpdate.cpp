@@ -126,7 +126,7 @@ std::wstring TAutomaticUpdate::DownloadTarget() const {
 bool TAutomaticUpdate::DownloadAndReplace(const TProgressEvent &aCallback) {
   TDownloadMemoryStream signature;
   if (!THTTPDownloader::Download(fSettings.BaseURL + L"update.sig", signature, nullptr,
-                                 CheckLimits) ||
+                                 SignatureLimits) ||
       signature.Bytes().size() != UpdateSignatureSize)
     return false;
   ::SHCreateDirectoryExW(nullptr, WithoutTrailingSeparator(DownloadFolder()).c_str(), nullptr);

@@ -37,6 +37,10 @@ struct TTransferLimits {
 
 // The update check's answer is a version number: 3 s in all, 4 KiB.
 inline constexpr TTransferLimits CheckLimits{std::chrono::milliseconds(3000), 4096};
+// The signature is 64 bytes, fetched by the updater that the user already
+// agreed to: bounded as tightly in size, but with time to spare on a busy
+// machine, where 3 s refused good updates.
+inline constexpr TTransferLimits SignatureLimits{std::chrono::milliseconds(20000), 4096};
 // The new executable is about 1.3 MiB: 32 MiB leave room to grow, and two
 // minutes are ample on any connection that can fetch it at all.
 inline constexpr TTransferLimits DownloadLimits{std::chrono::milliseconds(120000),
