@@ -1,5 +1,7 @@
 #include "app/StartupFlow.h"
 
+#include "shared/Paths.h"
+#include "shared/Trace.h"
 #include "update/AutomaticUpdate.Registry.h"
 
 #include <shellapi.h>
@@ -79,7 +81,7 @@ TInstallationState::TInstallationState(std::wstring aExePath, std::wstring aAppK
     : fExePath(std::move(aExePath)), fAppKey(std::move(aAppKey)), fRunKey(std::move(aRunKey)) {}
 
 std::wstring TInstallationState::AutorunName() const {
-  std::wstring name = fExePath.substr(fExePath.find_last_of(L"\\/") + 1);
+  std::wstring name = FileNameOf(fExePath);
   const size_t dot = name.find_last_of(L'.');
   return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
@@ -211,6 +213,7 @@ void TStartupFlow::CheckForUpdate() {
   try {
     updateNeeded = fUpdater.UpdateAvailable();
   } catch (const std::exception &) {
+    TraceDroppedError();
     updateNeeded = false;
   }
   if (!updateNeeded)
@@ -238,6 +241,7 @@ void TStartupFlow::InstallUpdate() {
     });
   } catch (const std::exception &) {
     // The result of the update is not looked at; neither is its failure.
+    TraceDroppedError();
   }
   UI([this] { fHost.HideInfo(); });
   Sleep(Pause);

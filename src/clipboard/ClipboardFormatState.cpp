@@ -1,5 +1,7 @@
 #include "clipboard/ClipboardFormatState.h"
 
+#include "shared/Trace.h"
+
 #include "clipboard/ClipboardImages.h"
 #include "clipboard/ClipboardSession.h"
 #include "shared/Handles.h"
@@ -45,6 +47,7 @@ TClipboardFormatState::TClipboardFormatState(WORD aFormat) : fFormat(aFormat) {
       CaptureGlobalBlock(handle);
   } catch (const std::exception &) {
     // A format that cannot be converted or copied stays listed, without data.
+    TraceDroppedError();
     fData.clear();
   }
 }
@@ -108,6 +111,7 @@ void TClipboardFormatState::RestoreGlobalBlock() const {
     TGlobalLock lock(block.Get());
     std::memcpy(lock.Data(), fData.data(), fData.size());
   } catch (const std::runtime_error &) {
+    TraceDroppedError();
     return;
   }
   SetClipboardHandle(fFormat, block);

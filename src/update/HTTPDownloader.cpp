@@ -1,6 +1,8 @@
 // WinHTTP lives in this file alone: mingw's winhttp.h and wininet.h clash.
 #include "update/HTTPDownloader.h"
 
+#include "shared/Trace.h"
+
 #include "shared/Handles.h"
 
 #include <winhttp.h>
@@ -211,6 +213,7 @@ std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
     auto contentType = QueryHeader(request.Request.Get(), WINHTTP_QUERY_CONTENT_TYPE);
     return Decode(body, CodePageOf(CharsetOf(contentType.value_or(L""))));
   } catch (...) {
+    TraceDroppedError();
     return {};
   }
 }
@@ -238,6 +241,7 @@ bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream
              });
     return true;
   } catch (...) {
+    TraceDroppedError();
     return false;
   }
 }

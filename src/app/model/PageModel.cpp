@@ -1,5 +1,7 @@
 #include "app/model/PageModel.h"
 
+#include "shared/Trace.h"
+
 #include "clipboard/ClipboardSession.h"
 
 #include <cstring>
@@ -45,6 +47,7 @@ bool ClipboardHoldsSecret() {
     std::memcpy(&allowed, lock.Data(), sizeof(allowed));
     return allowed == 0;
   } catch (const std::runtime_error &) {
+    TraceDroppedError();
     return true;
   }
 }
@@ -104,6 +107,7 @@ void TPageModel::SetActivePage(int aValue) {
     fView.CheckPageMenuItem(aValue);
   } catch (const std::exception &) {
     // The tray's check mark is cosmetic; the switch has happened.
+    TraceDroppedError();
   }
   fView.ShowPageAnnounce();
 }

@@ -1,20 +1,11 @@
 #include "app/model/PageModel.h"
+#include "shared/Paths.h"
 
 #include <shlobj.h>
 
 #include <cstring>
 
 namespace {
-
-bool FileExists(const std::wstring &aFileName) {
-  const DWORD attributes = ::GetFileAttributesW(aFileName.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FolderOf(const std::wstring &aFileName) {
-  const std::size_t slash = aFileName.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : aFileName.substr(0, slash);
-}
 
 void ForceFolder(const std::wstring &aFolder) {
   if (aFolder.empty())
