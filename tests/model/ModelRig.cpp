@@ -68,7 +68,7 @@ TModelRig::TModelRig() {
     TClipboardSession session;
     ::EmptyClipboard();
   }
-  Harness::WaitUntil([] { return false; }, 100ms);
+  EXPECT_TRUE(Harness::PumpUntilIdle()) << "the emptying's notification did not settle";
   View.Calls.clear();
 }
 

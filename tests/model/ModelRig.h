@@ -82,7 +82,7 @@ public:
     const int before = fListener.Notifications();
     aAction();
     Harness::WaitUntil([&] { return fListener.Notifications() > before; }, 2000ms);
-    Harness::WaitUntil([] { return false; }, 50ms);
+    EXPECT_TRUE(Harness::PumpUntilIdle()) << "the notification's effects did not settle";
   }
   void WaitForRetriesToEnd();
 
