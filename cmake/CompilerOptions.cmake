@@ -18,6 +18,16 @@ else()
   endif()
 endif()
 
+# The debug variant (scripts/build --debug): undefined behaviour traps at
+# once (no run-time library, which mingw lacks) and the standard library
+# checks its preconditions (indexes, iterators, empty containers).
+option(PAGEKEEP_DEBUG_CHECKS "Trap undefined behaviour and enable library assertions" OFF)
+if(PAGEKEEP_DEBUG_CHECKS AND NOT MSVC)
+  target_compile_options(pagekeep_options INTERFACE
+    -fsanitize=undefined -fsanitize-undefined-trap-on-error)
+  target_compile_definitions(pagekeep_options INTERFACE _GLIBCXX_ASSERTIONS)
+endif()
+
 # Libraries of one area of the program: every source in the folder, so that
 # adding a module needs no edit here.
 function(pagekeep_area_library name)
