@@ -18,8 +18,7 @@ pk_start_xvfb() {
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" \
     </dev/null >/dev/null 2>&1 &
   PAGEKEEP_XVFB_PIDS+=($!)
-  local i
-  for i in $(seq 100); do
+  for _ in $(seq 100); do
     [ -s "$fdfile" ] && break
     sleep 0.1
   done

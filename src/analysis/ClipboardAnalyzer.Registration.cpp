@@ -1,3 +1,4 @@
+// TClipboardAnalyzers, registration: the process-wide registry, analyzers in fixed order.
 #include "analysis/ClipboardAnalyzer.Service.h"
 
 #include "analysis/Format.Default.h"

@@ -59,70 +59,10 @@ bool SameNameIgnoringCase(const std::wstring &aLeft, const std::wstring &aRight)
                           static_cast<int>(aRight.size())) == CSTR_EQUAL;
 }
 
-std::wstring FolderOf(const std::wstring &aPath) {
-  const std::size_t separator = aPath.find_last_of(L"\\:");
-  return separator == std::wstring::npos ? std::wstring() : aPath.substr(0, separator + 1);
-}
-
 } // namespace
 
-bool FileExists(const std::wstring &aFileName) {
-  TFileHandle file(::CreateFileW(aFileName.c_str(), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION information{};
-  return file && ::GetFileInformationByHandle(file.Get(), &information) &&
-         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A character of an ANSI code page takes at most this many bytes (UTF-8 can
-// be the ANSI code page).
-constexpr std::size_t MaxBytesPerAnsiChar = 4;
-
-std::wstring DecodeAnsiText(std::span<const std::uint8_t> aData, std::size_t aMaxLength) {
-  // One character more than asked for: a character cut by the byte limit is
-  // always beyond the ones returned.
-  if (aMaxLength < aData.size() / MaxBytesPerAnsiChar)
-    aData = aData.first((aMaxLength + 1) * MaxBytesPerAnsiChar);
-  const auto end = std::find(aData.begin(), aData.end(), std::uint8_t{0});
-  const int length = static_cast<int>(end - aData.begin());
-  if (length == 0)
-    return {};
-  const char *bytes = reinterpret_cast<const char *>(aData.data());
-  std::wstring text(
-      static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, bytes, length, nullptr, 0)), L'\0');
-  if (!text.empty())
-    ::MultiByteToWideChar(CP_ACP, 0, bytes, length, text.data(), static_cast<int>(text.size()));
-  if (text.size() > aMaxLength)
-    text.resize(aMaxLength);
-  return text;
-}
-
-std::wstring DecodeUnicodeText(std::span<const std::uint8_t> aData, std::size_t aMaxLength) {
-  const std::size_t units = std::min(aData.size() / 2, aMaxLength);
-  std::wstring text;
-  text.reserve(std::min<std::size_t>(units, 4096));
-  for (std::size_t i = 0; i < units; ++i) {
-    const auto unit = static_cast<wchar_t>(aData[2 * i] | (aData[2 * i + 1] << 8));
-    if (unit == L'\0')
-      break;
-    text += unit;
-  }
-  return text;
-}
-
-std::wstring CutTextPreview(std::wstring aText) {
-  if (aText.size() <= MaxTextPreviewLength)
-    return aText;
-  aText.resize(MaxTextPreviewLength - TextEllipsis.size());
-  const std::size_t lastBreak = aText.find_last_of(TextBreakChars);
-  if (lastBreak != std::wstring::npos)
-    aText.resize(lastBreak);
-  return aText.append(TextEllipsis);
-}
-
 TClipboardAnalyzer TBaseAnalyzer::AsClipboardAnalyzer(std::shared_ptr<TBaseAnalyzer> aAnalyzer) {
-  return [aAnalyzer](const TAuto<TClipboardStateContainer> &aState) {
+  return [aAnalyzer = std::move(aAnalyzer)](const TAuto<TClipboardStateContainer> &aState) {
     return aAnalyzer->Analyze(aState);
   };
 }

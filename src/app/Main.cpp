@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "app/capture/CaptureHelper.h"
 #include "hotkey/GlobalHotkey.UniqueID.h"
+#include "shared/Text.h"
 
 #include <exception>
 #include <string>
@@ -16,9 +17,7 @@ int WINAPI wWinMain(HINSTANCE aInstance, HINSTANCE, PWSTR, int) {
     TMainForm form(aInstance);
     return RunMessageLoop();
   } catch (const std::exception &e) {
-    std::string text = e.what();
-    ::MessageBoxW(nullptr, std::wstring(text.begin(), text.end()).c_str(), L"Pagekeep",
-                  MB_OK | MB_ICONERROR);
+    ::MessageBoxW(nullptr, WideFromErrorText(e.what()).c_str(), L"Pagekeep", MB_OK | MB_ICONERROR);
     return 1;
   }
 }

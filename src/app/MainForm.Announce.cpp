@@ -1,4 +1,7 @@
+// TMainForm, announcements: the page and history cards, info texts and their record.
 #include "app/MainForm.h"
+
+#include "shared/Trace.h"
 
 #include <exception>
 
@@ -10,6 +13,7 @@ template <class TShow> void ShowOnCard(TShow aShow) {
   try {
     aShow();
   } catch (const std::exception &) {
+    TraceDroppedError();
   }
 }
 

@@ -1,15 +1,7 @@
 #include "app/MainForm.h"
 
 #include "clipboard/ClipboardSession.h"
-
-namespace {
-
-void TraceFailure(const char *aWhat, const std::exception &aError) {
-  const std::string line = std::string("Pagekeep: ") + aWhat + ": " + aError.what() + "\n";
-  ::OutputDebugStringA(line.c_str());
-}
-
-} // namespace
+#include "shared/Trace.h"
 
 bool TMainForm::KeepPages() const {
   return KeepPagesSetting(fOptions.AppKey);
@@ -25,21 +17,21 @@ bool TMainForm::RestoreSavedPages() {
   bool restored = false;
   try {
     restored = fModel.RestoreSavedPages();
-  } catch (const EDamagedDataFile &e) {
-    TraceFailure("the saved pages could not be read", e);
+  } catch (const EDamagedDataFile &) {
+    TraceDroppedError();
     fStartupCards.Add(
         [this] {
           ShowWarningCard(L"Saved pages", L"The saved pages could not be read. The damaged file "
                                           L"was put aside with the ending \".bad\".");
         },
         8000);
-  } catch (const EClipboardOpenError &e) {
+  } catch (const EClipboardOpenError &) {
     // The pages are back; only putting the active one on the busy clipboard
     // failed, and the user can select it.
-    TraceFailure("the active page could not be put back", e);
+    TraceDroppedError();
     restored = true;
-  } catch (const std::exception &e) {
-    TraceFailure("the saved pages could not be opened", e);
+  } catch (const std::exception &) {
+    TraceDroppedError();
   }
   if (restored)
     CheckPageMenuItem(fModel.ActivePage());
@@ -93,7 +85,7 @@ void TMainForm::SavePagesBeforeExit() {
     return;
   try {
     fPageSaver->SaveNow();
-  } catch (const std::exception &e) {
-    TraceFailure("saving the pages at exit failed", e);
+  } catch (const std::exception &) {
+    TraceDroppedError();
   }
 }

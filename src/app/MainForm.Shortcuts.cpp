@@ -1,3 +1,4 @@
+// TMainForm, shortcut commands: the hotkey table and the commands that hotkeys and the tray share.
 #include "app/MainForm.h"
 
 #include "clipboard/ClipboardFormatState.h"

@@ -1,6 +1,8 @@
+// TMainForm, start-up: form creation, the start-up thread's host and CompleteStartup.
 #include "app/MainForm.h"
 
 #include "clipboard/ClipboardStateContainer.h"
+#include "shared/Text.h"
 
 // What the start-up flow sees of the form. A helper of its own rather than a
 // base of the form: the form's CompleteStartup raises its errors, while the
@@ -106,9 +108,7 @@ void TMainForm::CompleteStartupOrClose() {
   try {
     CompleteStartup();
   } catch (const std::exception &e) {
-    const std::string what = e.what();
-    const std::wstring text =
-        L"Pagekeep could not start: " + std::wstring(what.begin(), what.end());
+    const std::wstring text = L"Pagekeep could not start: " + WideFromErrorText(e.what());
     ::MessageBoxW(nullptr, text.c_str(), L"Pagekeep", MB_OK | MB_ICONERROR);
     Close();
   }

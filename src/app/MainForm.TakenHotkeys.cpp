@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "shared/Trace.h"
+
 #include "app/TakenHotkeys.h"
 
 namespace {
@@ -33,10 +35,9 @@ void TMainForm::ShowWarningCard(const std::wstring &aCaption, const std::wstring
   try {
     fNotifier->SetBackgroundColor(WarningBackground);
     fNotifier->ShowInfo(aCaption, L"", aText, true, nullptr, WarningCardTime);
-  } catch (const std::exception &e) {
+  } catch (const std::exception &) {
     // The text is in the announcement record; a card that cannot be drawn
     // must not stop the start.
-    ::OutputDebugStringA(
-        (std::string("Pagekeep: warning card failed: ") + e.what() + "\n").c_str());
+    TraceDroppedError();
   }
 }

@@ -1,3 +1,4 @@
+// TMainForm, tray: the tray icon, its menu and the private-mode command.
 #include "app/MainForm.h"
 
 #include "app/TakenHotkeys.h"

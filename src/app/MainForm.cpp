@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "shared/Trace.h"
+
 TMainForm::TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions)
     : fInstance(aInstance), fOptions(std::move(aOptions)) {
   CreateFormWindow();
@@ -37,6 +39,7 @@ void TMainForm::CreateFormWindow() {
           return HandleMessage(aMsg, aWParam, aLParam);
         } catch (...) {
           // Errors of the form's own commands never reach the system.
+          TraceDroppedError();
           return 0;
         }
       },

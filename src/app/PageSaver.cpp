@@ -1,15 +1,11 @@
 #include "app/PageSaver.h"
 
+#include "shared/Trace.h"
 #include "update/AutomaticUpdate.Registry.h"
 
 #include <stdexcept>
 
 namespace {
-
-void Trace(const std::string &aWhat) {
-  const std::string line = "Pagekeep: saving the pages failed: " + aWhat + "\n";
-  ::OutputDebugStringA(line.c_str());
-}
 
 bool SameStates(const std::vector<TClipboardState> &aA, const std::vector<TClipboardState> &aB) {
   if (aA.size() != aB.size())
@@ -117,8 +113,9 @@ bool TPageSaver::Collect(bool aWait) {
   if (fWorkerError) {
     try {
       std::rethrow_exception(fWorkerError);
-    } catch (const std::exception &e) {
-      Trace(e.what());
+    } catch (...) {
+      // Tried again at the next change or at exit; the old files are whole.
+      TraceDroppedError();
     }
   } else {
     fSaved = std::move(fWriting);

@@ -1,5 +1,7 @@
 #include "app/StartupFlow.h"
 
+#include "shared/Paths.h"
+#include "shared/Trace.h"
 #include "update/AutomaticUpdate.Registry.h"
 
 #include <shellapi.h>
@@ -16,12 +18,6 @@ constexpr DWORD GreetingTime = 10000;
 // The updater's own steps are bounded (check, signature, download); this
 // only keeps a hung one from holding the program back for ever.
 constexpr DWORD UpdaterTimeLimit = 5 * 60 * 1000;
-
-// An error swallowed on a flow thread leaves this trace.
-void Trace(const char *aWhere, const char *aWhat) {
-  const std::string text = std::string("Pagekeep: ") + aWhere + ": " + aWhat + "\n";
-  ::OutputDebugStringA(text.c_str());
-}
 
 TStartupMessage Message(const std::wstring &aShort, const std::wstring &aDetailed,
                         const std::wstring &aImage, std::uint32_t aTime) {
@@ -88,7 +84,7 @@ TInstallationState::TInstallationState(std::wstring aExePath, std::wstring aAppK
     : fExePath(std::move(aExePath)), fAppKey(std::move(aAppKey)), fRunKey(std::move(aRunKey)) {}
 
 std::wstring TInstallationState::AutorunName() const {
-  std::wstring name = fExePath.substr(fExePath.find_last_of(L"\\/") + 1);
+  std::wstring name = FileNameOf(fExePath);
   const size_t dot = name.find_last_of(L'.');
   return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
@@ -177,10 +173,8 @@ void TStartupFlow::Spawn(std::function<void()> aBody) {
     try {
       body();
     } catch (const EStartupCancelled &) {
-    } catch (const std::exception &e) {
-      Trace("start-up thread", e.what());
     } catch (...) {
-      Trace("start-up thread", "unknown error");
+      TraceDroppedError();
     }
   });
 }
@@ -206,11 +200,8 @@ void TStartupFlow::Start(TStartupCourse aCourse) {
       RunCourse(aCourse);
     } catch (const EStartupCancelled &) {
       throw;
-    } catch (const std::exception &e) {
-      Trace("start-up", e.what());
-      GoOnAfterError(aCourse);
     } catch (...) {
-      Trace("start-up", "unknown error");
+      TraceDroppedError();
       GoOnAfterError(aCourse);
     }
   });
@@ -246,8 +237,8 @@ void TStartupFlow::CheckForUpdate() {
   bool updateNeeded = false;
   try {
     updateNeeded = fUpdater.UpdateAvailable();
-  } catch (const std::exception &e) {
-    Trace("update check", e.what());
+  } catch (const std::exception &) {
+    TraceDroppedError();
     updateNeeded = false;
   }
   if (!updateNeeded)
@@ -300,9 +291,9 @@ void TStartupFlow::InstallUpdate() {
     });
   } catch (const EStartupCancelled &) {
     throw;
-  } catch (const std::exception &e) {
+  } catch (const std::exception &) {
     // The result of the update is not looked at; its failure is traced.
-    Trace("update", e.what());
+    TraceDroppedError();
   }
   UI([this] { fHost.HideInfo(); });
   Sleep(Pause);

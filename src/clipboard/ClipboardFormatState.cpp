@@ -1,5 +1,7 @@
 #include "clipboard/ClipboardFormatState.h"
 
+#include "shared/Trace.h"
+
 #include "clipboard/ClipboardImages.h"
 #include "clipboard/ClipboardSession.h"
 #include "clipboard/ClipboardStateContainer.h"
@@ -65,6 +67,7 @@ TClipboardFormatState::TClipboardFormatState(WORD aFormat) : fFormat(aFormat) {
   } catch (const std::exception &) {
     // A format that cannot be converted or copied stays listed, without data,
     // and says why.
+    TraceDroppedError();
     fData = {};
     fLeftOutReason = CaughtReason();
   }

@@ -1,26 +1,17 @@
 #include "clipboard/ClipboardSession.h"
 
 #include "clipboard/ClipboardStream.h"
+#include "shared/WindowClass.h"
 
 namespace {
 
 constexpr const wchar_t *OwnerWindowClass = L"PagekeepClipboardOwner";
 
-void RegisterOwnerClass() {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = ::DefWindowProcW;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = OwnerWindowClass;
-  if (!::RegisterClassExW(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw std::runtime_error(LastErrorText("RegisterClassExW"));
-}
-
 } // namespace
 
 HWND TClipboard::OwnerWindow() {
   if (!fOwner) {
-    RegisterOwnerClass();
+    RegisterWindowClass(OwnerWindowClass, &::DefWindowProcW);
     fOwner.Reset(::CreateWindowExW(0, OwnerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    ::GetModuleHandleW(nullptr), nullptr));
     CheckWin32(static_cast<bool>(fOwner), "CreateWindowExW");

@@ -1,5 +1,7 @@
 #include "clipboard/ClipboardStateContainer.h"
 
+#include "shared/Trace.h"
+
 #include "clipboard/ClipboardSession.h"
 #include "clipboard/TaggedStream.h"
 #include "shared/Handles.h"
@@ -180,6 +182,7 @@ TClipboardState CaptureClipboardState(bool aDetectApplication) {
         container->Add(std::make_unique<TClipboardFormatState>(static_cast<WORD>(format)));
     } catch (const std::exception &) {
       // One unreadable format is left out; the others are still captured.
+      TraceDroppedError();
     }
   }
   return TAutoPtr::Make(std::move(container));

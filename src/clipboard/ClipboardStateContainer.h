@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clipboard/ClipboardFormatState.h"
-#include "clipboard/ClipboardStream.h"
+#include "clipboard/ClipboardStream.File.h"
 #include "shared/AutoPtr.h"
 
 #include <cstddef>

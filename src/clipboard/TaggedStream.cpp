@@ -1,6 +1,6 @@
 #include "clipboard/TaggedStream.h"
 
-#include <windows.h>
+#include "shared/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,31 +13,12 @@ void AppendLittleEndian(TBytes &aOut, std::uint64_t aValue, int aBytes) {
     aOut.push_back(static_cast<std::uint8_t>(aValue >> (8 * i)));
 }
 
-// UTF-8 of aText, or nothing when aText holds a lone surrogate that UTF-8
-// cannot carry (such text goes out as UTF-16 so nothing is lost).
-bool TryEncodeUtf8(const std::wstring &aText, std::string &aUtf8) {
-  aUtf8.clear();
-  if (aText.empty())
-    return true;
-  const int length = static_cast<int>(aText.size());
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, aText.data(), length,
-                                          nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0)
-    return false;
-  aUtf8.resize(static_cast<std::size_t>(bytes));
-  return ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, aText.data(), length, aUtf8.data(),
-                               bytes, nullptr, nullptr) == bytes;
-}
-
-std::wstring Decode(UINT aCodePage, const char *aBytes, std::size_t aCount) {
-  if (aCount == 0)
-    return {};
-  const int count = static_cast<int>(aCount);
-  const int chars = ::MultiByteToWideChar(aCodePage, 0, aBytes, count, nullptr, 0);
-  if (chars <= 0)
+// Text of string bytes; a string whose bytes give no text is not one the
+// format allows.
+std::wstring Decode(bool aUtf8, const std::string &aBytes) {
+  std::wstring text = aUtf8 ? WideFromUtf8(aBytes) : WideFromAnsi(aBytes);
+  if (text.empty() && !aBytes.empty())
     throw EInvalidPropertyValue();
-  std::wstring text(static_cast<std::size_t>(chars), L'\0');
-  ::MultiByteToWideChar(aCodePage, 0, aBytes, count, text.data(), chars);
   return text;
 }
 
@@ -61,9 +42,10 @@ void AppendTaggedInteger(TBytes &aOut, std::int64_t aValue) {
 }
 
 void AppendTaggedString(TBytes &aOut, const std::wstring &aText) {
-  std::string utf8;
-  const bool encodable = TryEncodeUtf8(aText, utf8);
-  if (encodable && utf8.size() < aText.size() * 2) {
+  // Text with a lone surrogate goes out as UTF-16, so nothing is lost.
+  const std::optional<std::string> encoded = StrictUtf8FromWide(aText);
+  if (encoded && encoded->size() < aText.size() * 2) {
+    const std::string &utf8 = *encoded;
     const bool ascii = std::all_of(utf8.begin(), utf8.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii && utf8.size() <= 255) {
@@ -230,7 +212,7 @@ std::wstring TTaggedReader::ReadString() {
   }
   std::string bytes(length, '\0');
   ReadBytes(bytes.data(), bytes.size());
-  return Decode(tag == vaUTF8String ? CP_UTF8 : CP_ACP, bytes.data(), bytes.size());
+  return Decode(tag == vaUTF8String, bytes);
 }
 
 void TTaggedReader::Finish() {

@@ -1,5 +1,9 @@
 #include "hotkey/GlobalHotkey.WndProcFilter.h"
 
+#include "shared/Trace.h"
+
+#include "shared/WindowClass.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -10,27 +14,12 @@ HINSTANCE ModuleInstance() {
   return ::GetModuleHandleW(nullptr);
 }
 
-// A class of our name with the default procedure is reused as it is; one
-// with any other procedure (left by other code in this module) is replaced,
-// because our windows must start at the default procedure.
-void PrepareWindowClass(const std::wstring &aClassName) {
-  WNDCLASSW existing{};
-  if (::GetClassInfoW(ModuleInstance(), aClassName.c_str(), &existing)) {
-    if (existing.lpfnWndProc == &::DefWindowProcW)
-      return;
-    CheckWin32(::UnregisterClassW(aClassName.c_str(), ModuleInstance()), "UnregisterClassW");
-  }
-  WNDCLASSW description{};
-  description.lpfnWndProc = &::DefWindowProcW;
-  description.hInstance = ModuleInstance();
-  description.lpszClassName = aClassName.c_str();
-  CheckWin32(::RegisterClassW(&description) != 0, "RegisterClassW");
-}
 } // namespace
 
 TWndProcFilter::TWndProcFilter(const std::wstring &aCaption, const std::wstring &aClassName)
     : fCaption(aCaption), fClassName(aClassName) {
-  PrepareWindowClass(fClassName);
+  // Our windows start at the default procedure and are subclassed below.
+  RegisterWindowClass(fClassName.c_str(), &::DefWindowProcW);
   TWindowHandle window(::CreateWindowExW(WS_EX_TOOLWINDOW, fClassName.c_str(), fCaption.c_str(),
                                          WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, ModuleInstance(),
                                          nullptr));
@@ -93,6 +82,7 @@ void TWndProcFilter::WndProc(const TMessage &aMessage) {
         (*entry.fFilter)(aMessage);
     } catch (...) {
       // A failing filter must not reach the system nor stop the others.
+      TraceDroppedError();
     }
   }
   try {
@@ -103,6 +93,7 @@ void TWndProcFilter::WndProc(const TMessage &aMessage) {
     }
   } catch (...) {
     // Same rule for the listener.
+    TraceDroppedError();
   }
 }
 

@@ -34,7 +34,8 @@ public:
     Swap(copy);
     return *this;
   }
-  TAuto &operator=(TAuto &&aOther) {
+  // Not noexcept: releasing the object held before may raise (see ~TAuto).
+  TAuto &operator=(TAuto &&aOther) { // NOLINT(performance-noexcept-move-constructor)
     TAuto moved(std::move(aOther));
     Swap(moved);
     return *this;
@@ -100,7 +101,7 @@ struct TAutoPtr {
     if (!aObject)
       throw std::invalid_argument("TAutoPtr::Make needs an object");
     TAuto<T> handle(aObject.get());
-    aObject.release();
+    (void)aObject.release(); // the handle owns it now
     return handle;
   }
   template <class T> static TAuto<T> Make(T *aObject) { return Make(std::unique_ptr<T>(aObject)); }

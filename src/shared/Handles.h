@@ -134,6 +134,10 @@ private:
   void *fData;
 };
 
+// The system's message text for a Win32 error code (FormatMessageW), in
+// UTF-8 as every exception message is, without the trailing line break.
+std::string SystemErrorMessage(DWORD aError);
+
 // The text of the calling thread's last error, for exception messages.
 std::string LastErrorText(const char *aWhat, DWORD aError = ::GetLastError());
 

@@ -1,5 +1,7 @@
 #include "ui/LayeredWindow.h"
 
+#include "shared/WindowClass.h"
+
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -9,29 +11,12 @@ namespace {
 constexpr DWORD LayeredStyles =
     WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 
-void RegisterWindowClass(HINSTANCE aInstance, const wchar_t *aClassName, WNDPROC aProc) {
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof(existing);
-  if (::GetClassInfoExW(aInstance, aClassName, &existing)) {
-    if (existing.lpfnWndProc != aProc)
-      throw std::logic_error("The window class is registered with another window procedure");
-    return;
-  }
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = aProc;
-  wc.hInstance = aInstance;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = aClassName;
-  CheckWin32(::RegisterClassExW(&wc) != 0, "RegisterClassExW");
-}
-
 } // namespace
 
 TLayeredWindow::TLayeredWindow(HINSTANCE aInstance, const wchar_t *aClassName,
                                const wchar_t *aCaption, THandler aHandler)
     : fInstance(aInstance), fClassName(aClassName), fHandler(std::move(aHandler)) {
-  RegisterWindowClass(fInstance, fClassName, &TWindowBinding<TLayeredWindow>::WindowProc);
+  RegisterWindowClass(fClassName, &TWindowBinding<TLayeredWindow>::WindowProc, fInstance);
   const HWND window = ::CreateWindowExW(LayeredStyles, fClassName, aCaption, WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, fInstance, this);
   CheckWin32(window != nullptr, "CreateWindowExW");

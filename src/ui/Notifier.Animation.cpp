@@ -1,7 +1,5 @@
 #include "ui/Notifier.Animation.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
 namespace Animation {
@@ -19,14 +17,6 @@ double EaseOutCubic(double aProgress) noexcept {
 
 double Interpolate(double aFrom, double aTo, double aEased) noexcept {
   return aFrom + (aTo - aFrom) * aEased;
-}
-
-TDuration UserDuration(TDuration aDuration) {
-  BOOL enabled = TRUE;
-  // When the setting cannot be read, animate: that is the system default.
-  if (::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &enabled, 0) && !enabled)
-    return TDuration::zero();
-  return aDuration;
 }
 
 } // namespace Animation

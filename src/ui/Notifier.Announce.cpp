@@ -1,4 +1,7 @@
+// TNotifier, announcements: describing a snapshot and showing a page or history card.
 #include "ui/Notifier.h"
+
+#include "shared/Trace.h"
 
 #include <exception>
 #include <memory>
@@ -38,12 +41,14 @@ TAuto<TDescription> TNotifier::Describe(const TClipboardState &aState) const {
   try {
     return ClipboardAnalyzers().DescriptionForState(aState);
   } catch (const std::exception &) {
+    TraceDroppedError();
   }
   try {
     TClipboardState reduced = WithoutPictures(aState());
     if (reduced().Count() > 0 && reduced().Count() < aState().Count())
       return ClipboardAnalyzers().DescriptionForState(reduced);
   } catch (const std::exception &) {
+    TraceDroppedError();
   }
   return TDescription::CreateUnknownDescription(aState);
 }

@@ -1,4 +1,7 @@
+// TTrayIcon, menu: running a command and showing the popup menu.
 #include "ui/TrayIcon.h"
+
+#include "shared/Trace.h"
 
 namespace {
 void AppendItems(HMENU aMenu, const TTrayMenuItem &aParent) {
@@ -38,6 +41,7 @@ bool TTrayIcon::RunCommand(unsigned aCommandID) {
     item->Click();
   } catch (...) {
     // A failing command must not reach the system nor stop later commands.
+    TraceDroppedError();
   }
   return true;
 }

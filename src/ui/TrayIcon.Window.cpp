@@ -1,4 +1,9 @@
+// TTrayIcon, window: its hidden window, icon messages and the notification-area icon.
 #include "ui/TrayIcon.h"
+
+#include "shared/Trace.h"
+
+#include "shared/WindowClass.h"
 
 #include <windowsx.h>
 
@@ -9,19 +14,6 @@ constexpr UINT IconCallbackMessage = WM_APP + 1;
 
 HINSTANCE ModuleInstance() {
   return ::GetModuleHandleW(nullptr);
-}
-
-void RegisterTrayWindowClass(WNDPROC aProc) {
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof(existing);
-  if (::GetClassInfoExW(ModuleInstance(), TTrayIcon::WindowClassName, &existing))
-    return;
-  WNDCLASSEXW description{};
-  description.cbSize = sizeof(description);
-  description.lpfnWndProc = aProc;
-  description.hInstance = ModuleInstance();
-  description.lpszClassName = TTrayIcon::WindowClassName;
-  CheckWin32(::RegisterClassExW(&description) != 0, "RegisterClassExW");
 }
 
 // The program's main icon at the small-icon size; the stock application
@@ -43,7 +35,7 @@ TTrayIcon::TTrayIcon(std::wstring aHint) : fHint(std::move(aHint)), fIcon(LoadTr
   fItemCaptionMessage = ::RegisterWindowMessageW(ItemCaptionMessageName);
   CheckWin32(fTaskbarCreated != 0 && fItemStateMessage != 0 && fItemCaptionMessage != 0,
              "RegisterWindowMessageW");
-  RegisterTrayWindowClass(&TWindowBinding<TTrayIcon>::WindowProc);
+  RegisterWindowClass(WindowClassName, &TWindowBinding<TTrayIcon>::WindowProc);
   // Top-level (not message-only) so that the shell's broadcast reaches it;
   // never shown.
   const HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, WindowClassName, fHint.c_str(), WS_POPUP,
@@ -65,6 +57,7 @@ LRESULT TTrayIcon::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
       HandleIconEvent(aWParam, aLParam);
     } catch (...) {
       // A menu that cannot be built must not reach the shell's message.
+      TraceDroppedError();
     }
     return 0;
   }
@@ -110,6 +103,7 @@ void TTrayIcon::Click() {
       fOnClick();
   } catch (...) {
     // A failing command must not reach the shell's message nor stop the icon.
+    TraceDroppedError();
   }
 }
 

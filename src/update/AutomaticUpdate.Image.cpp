@@ -1,3 +1,4 @@
+// TAutomaticUpdate, image check: whether downloaded bytes are a complete 32-bit Windows executable.
 #include "update/AutomaticUpdate.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// TAutomaticUpdate, instance: the process-wide updater object.
 #include "update/AutomaticUpdate.h"
 
 // Created while the program loads, before the main form, so that leftovers

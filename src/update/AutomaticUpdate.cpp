@@ -1,5 +1,8 @@
 #include "update/AutomaticUpdate.h"
 
+#include "shared/Trace.h"
+
+#include "shared/Paths.h"
 #include "update/AutomaticUpdate.Registry.h"
 #include "update/UpdateFile.h"
 
@@ -15,28 +18,6 @@
 namespace {
 
 constexpr const wchar_t *IdentifierValue = L"app.uid";
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0)
-      return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::wstring FolderOf(const std::wstring &aPath) {
-  return aPath.substr(0, aPath.find_last_of(L"\\/") + 1);
-}
-
-std::wstring FileNameOf(const std::wstring &aPath) {
-  return aPath.substr(aPath.find_last_of(L"\\/") + 1);
-}
 
 // CoCreateGuid needs no COM on the thread.
 std::wstring NewIdentifier() {

@@ -1,3 +1,4 @@
+// THTTPDownloader, progress: the memory stream and the work-progress computation.
 #include "update/HTTPDownloader.h"
 
 #include <utility>

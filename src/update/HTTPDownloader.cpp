@@ -2,6 +2,8 @@
 #include "update/HTTPDownloader.h"
 
 #include "Pagekeep.Version.h"
+#include "shared/Trace.h"
+
 #include "shared/Handles.h"
 
 #include <winhttp.h>
@@ -304,6 +306,7 @@ std::wstring THTTPDownloader::Download(const std::wstring &aURL) {
     auto contentType = QueryHeader(request.Handle, WINHTTP_QUERY_CONTENT_TYPE);
     return Decode(body, CodePageOf(CharsetOf(contentType.value_or(L""))));
   } catch (...) {
+    TraceDroppedError();
     return {};
   }
 }
@@ -336,6 +339,7 @@ bool THTTPDownloader::InternalDownload(const std::wstring &aURL, TDownloadStream
              });
     return true;
   } catch (...) {
+    TraceDroppedError();
     return false;
   }
 }

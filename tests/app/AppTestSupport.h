@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // Lets every message already posted to this thread run.
 inline void PumpPending() {
-  Harness::WaitUntil([] { return false; }, 60ms);
+  ASSERT_TRUE(Harness::PumpUntilIdle()) << "the thread's messages did not settle";
 }
 
 // Where a form of the tests keeps its installation state and autorun entry.

@@ -156,25 +156,12 @@ INSTANTIATE_TEST_SUITE_P(Roads, PrivateModeTest,
 // Another thread keeps the clipboard open, so the switches wait; once it
 // lets go they run in order, and the commands after them work.
 TEST_F(CommandsTest, AFailingCommandLeavesLaterCommandsWorking) {
-  HANDLE opened = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread holder([&] {
-    HWND owner = ::CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                   nullptr);
-    const bool open = ::OpenClipboard(owner) != FALSE;
-    ::SetEvent(opened);
-    ::WaitForSingleObject(release, 10000);
-    if (open)
-      ::CloseClipboard();
-    ::DestroyWindow(owner);
-  });
-  ::WaitForSingleObject(opened, 5000);
-  Press(NumpadIndex(4));
-  Click(PageCommand(5));
-  ::SetEvent(release);
-  holder.join();
-  ::CloseHandle(opened);
-  ::CloseHandle(release);
+  {
+    // The switches wait only if the holder surely holds the clipboard.
+    Harness::TClipboardHolder holder;
+    Press(NumpadIndex(4));
+    Click(PageCommand(5));
+  }
   Settle();
   EXPECT_EQ(5, fForm->Model().ActivePage()) << "the switches waited and ran in order";
 

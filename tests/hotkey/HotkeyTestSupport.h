@@ -1,5 +1,8 @@
 #pragma once
 
+#include "harness/Harness.h"
+
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
@@ -26,7 +29,7 @@ inline bool PumpUntil(const std::function<bool()> &aCondition,
 
 // Lets every message already posted to this thread run.
 inline void PumpPending() {
-  PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+  ASSERT_TRUE(Harness::PumpUntilIdle()) << "the thread's messages did not settle";
 }
 
 } // namespace HotkeyTest

@@ -1,5 +1,9 @@
 #include "harness/Harness.h"
 
+#include "shared/Paths.h"
+#include "shared/WindowClass.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwchar>
@@ -10,17 +14,7 @@
 namespace Harness {
 
 std::wstring BesideThisExe(const std::wstring &aFileName) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    CheckWin32(length != 0, "GetModuleFileNameW");
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + aFileName;
+  return FolderOf(ModulePath()) + aFileName;
 }
 
 static void PumpMessages() {
@@ -272,6 +266,7 @@ void PressKeys(const std::vector<WORD> &aVirtualKeys) {
     input.ki.dwFlags = aUp ? KEYEVENTF_KEYUP : 0;
     return input;
   };
+  inputs.reserve(aVirtualKeys.size() * 2);
   for (WORD vk : aVirtualKeys)
     inputs.push_back(key(vk, false));
   for (auto it = aVirtualKeys.rbegin(); it != aVirtualKeys.rend(); ++it)
@@ -297,6 +292,99 @@ TTemporaryFolder::TTemporaryFolder(const std::wstring &aName) {
 TTemporaryFolder::~TTemporaryFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(fPath, ignored);
+}
+
+namespace {
+
+constexpr const wchar_t *IdleWindowClass = L"PagekeepHarnessIdle";
+constexpr UINT IdleMarker = WM_APP + 0x3A11;
+
+// The newest marker that arrived on this thread; markers are numbered.
+thread_local WPARAM gArrivedMarker = 0;
+thread_local WPARAM gPostedMarker = 0;
+
+LRESULT CALLBACK IdleProcedure(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  if (aMsg == IdleMarker) {
+    gArrivedMarker = std::max(gArrivedMarker, aWParam);
+    return 0;
+  }
+  return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+}
+
+// One message-only window per thread that pumps.
+HWND IdleWindow() {
+  thread_local TWindowHandle window;
+  if (!window) {
+    RegisterWindowClass(IdleWindowClass, &IdleProcedure);
+    window.Reset(::CreateWindowExW(0, IdleWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr));
+    CheckWin32(static_cast<bool>(window), "CreateWindowExW");
+  }
+  return window.Get();
+}
+
+} // namespace
+
+bool PumpUntilIdle(std::chrono::milliseconds aPatience) {
+  const WPARAM marker = ++gPostedMarker;
+  CheckWin32(::PostMessageW(IdleWindow(), IdleMarker, marker, 0), "PostMessageW");
+  const auto deadline = std::chrono::steady_clock::now() + aPatience;
+  while (gArrivedMarker < marker && std::chrono::steady_clock::now() < deadline) {
+    PumpMessages();
+    if (gArrivedMarker < marker)
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return gArrivedMarker >= marker;
+}
+
+namespace {
+
+struct THolderStart {
+  HANDLE Opened;
+  HANDLE Release;
+  std::chrono::milliseconds Patience;
+  bool Holding = false;
+};
+
+DWORD WINAPI HoldClipboard(void *aStart) {
+  auto *start = static_cast<THolderStart *>(aStart);
+  TWindowHandle owner(
+      ::CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+  const auto deadline = std::chrono::steady_clock::now() + start->Patience;
+  bool open = false;
+  while (owner && !(open = ::OpenClipboard(owner.Get()) != FALSE) &&
+         std::chrono::steady_clock::now() < deadline)
+    ::Sleep(1);
+  start->Holding = open;
+  const HANDLE release = start->Release;
+  ::SetEvent(start->Opened);
+  ::WaitForSingleObject(release, INFINITE);
+  if (open)
+    ::CloseClipboard();
+  return 0;
+}
+
+} // namespace
+
+TClipboardHolder::TClipboardHolder(std::chrono::milliseconds aPatience)
+    : fOpened(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      fRelease(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  CheckWin32(fOpened && fRelease, "CreateEventW");
+  THolderStart start{fOpened.Get(), fRelease.Get(), aPatience};
+  fThread.Reset(::CreateThread(nullptr, 0, &HoldClipboard, &start, 0, nullptr));
+  CheckWin32(static_cast<bool>(fThread), "CreateThread");
+  ::WaitForSingleObject(fOpened.Get(), INFINITE);
+  fHolding = start.Holding;
+  if (!fHolding) {
+    ::SetEvent(fRelease.Get());
+    ::WaitForSingleObject(fThread.Get(), INFINITE);
+    throw std::runtime_error("The test could not open the clipboard to hold it");
+  }
+}
+
+TClipboardHolder::~TClipboardHolder() {
+  ::SetEvent(fRelease.Get());
+  ::WaitForSingleObject(fThread.Get(), INFINITE);
 }
 
 } // namespace Harness

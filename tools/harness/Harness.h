@@ -26,6 +26,31 @@ std::wstring BesideThisExe(const std::wstring &aFileName);
 bool WaitUntil(const std::function<bool()> &aCondition,
                std::chrono::milliseconds aTimeout = 5000ms);
 
+// Lets every message already posted to this thread run, and no more: posts a
+// marker to a window of the harness and pumps until it arrives (modal loops
+// that run meanwhile deliver it too). Returns false when it did not arrive
+// within aPatience. Use it in place of a fixed wait after an action whose
+// effects are posted messages.
+bool PumpUntilIdle(std::chrono::milliseconds aPatience = 5000ms);
+
+// Holds the clipboard open from a thread of its own until it goes, so that
+// the program under test cannot open it. The open is retried until it
+// succeeds (another process, or Wine's own clipboard bridge, may hold the
+// clipboard for a moment); it throws when it never does within aPatience.
+class TClipboardHolder {
+public:
+  explicit TClipboardHolder(std::chrono::milliseconds aPatience = 5000ms);
+  TClipboardHolder(const TClipboardHolder &) = delete;
+  TClipboardHolder &operator=(const TClipboardHolder &) = delete;
+  ~TClipboardHolder();
+
+private:
+  TKernelHandle fOpened;
+  TKernelHandle fRelease;
+  TKernelHandle fThread;
+  bool fHolding = false;
+};
+
 // A child process that is ended when the object goes, if still running.
 class TProcess {
 public:

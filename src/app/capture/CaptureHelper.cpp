@@ -1,5 +1,7 @@
 #include "app/capture/CaptureHelper.h"
 
+#include "shared/Trace.h"
+
 #include "app/capture/CaptureRules.h"
 #include "app/capture/CaptureShared.h"
 #include "app/capture/CaptureStreams.h"
@@ -199,6 +201,7 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
   } catch (const std::bad_alloc &) {
     leaveOut(TLeftOutReason::lrNoMemory);
   } catch (const std::exception &) {
+    TraceDroppedError();
     leaveOut(TLeftOutReason::lrUnreadable);
   }
 }
@@ -234,6 +237,7 @@ int RunCaptureHelper(const std::wstring &aBlockName) {
     return TCaptureHelper(aBlockName).Run();
   } catch (const std::exception &) {
     // The program sees the helper end and starts another when it needs one.
+    TraceDroppedError();
     return 1;
   }
 }

@@ -1,5 +1,7 @@
 #include "app/capture/CaptureRules.h"
 
+#include "shared/Trace.h"
+
 #include "shared/Handles.h"
 
 #include <cstring>
@@ -30,6 +32,8 @@ bool ClipboardHoldsSecret(const std::function<HANDLE(UINT)> &aRead) {
     TGlobalLock lock(static_cast<HGLOBAL>(handle));
     return !HistoryMarkerAllows(lock.Data(), lock.Size());
   } catch (const std::runtime_error &) {
+    // A marker that cannot be read is taken as a refusal.
+    TraceDroppedError();
     return true;
   }
 }

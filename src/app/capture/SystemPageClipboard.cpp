@@ -1,5 +1,8 @@
 #include "app/capture/SystemPageClipboard.h"
 
+#include "shared/Trace.h"
+#include "shared/WindowClass.h"
+
 #include "app/capture/CaptureStreams.h"
 #include "clipboard/ClipboardSession.h"
 
@@ -112,6 +115,7 @@ TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
     StartHelper();
   } catch (const std::exception &) {
     // Tried again by the first copy, which reports what stops it.
+    TraceDroppedError();
     StopHelper();
   }
 }
@@ -122,13 +126,7 @@ TSystemPageClipboard::~TSystemPageClipboard() {
 }
 
 void TSystemPageClipboard::CreateMessageWindow() {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = WindowClass;
-  if (!::RegisterClassExW(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw std::runtime_error(LastErrorText("RegisterClassExW"));
+  RegisterWindowClass(WindowClass, WindowProc);
   fWindow.Reset(::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr));
   CheckWin32(static_cast<bool>(fWindow), "CreateWindowExW");
@@ -156,6 +154,7 @@ LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARA
     }
   } catch (...) {
     // The model's own errors stay in the program; the next copy starts over.
+    TraceDroppedError();
     return 0;
   }
   return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
@@ -358,6 +357,7 @@ std::unique_ptr<TClipboardFormatState> TSystemPageClipboard::TakeFormat(int aInd
         return TClipboardStateContainer::LoadFormatFromStream(stream);
       } catch (const std::bad_alloc &) {
       } catch (const std::exception &) {
+        TraceDroppedError();
         return nullptr;
       }
     }
@@ -388,6 +388,7 @@ DWORD TSystemPageClipboard::Put(const TClipboardState &aState) {
     } catch (const std::exception &) {
       // A format that could not be put back is missing from the clipboard;
       // the switch still happens with the others.
+      TraceDroppedError();
     }
     // Read while the clipboard is still ours: a copy by another program
     // right after our change must not be taken for it.

@@ -1,5 +1,7 @@
 #include "app/model/PageModel.h"
 
+#include "shared/Trace.h"
+
 #include "clipboard/ClipboardSession.h"
 
 #include <algorithm>
@@ -175,6 +177,7 @@ bool TPageModel::RunFirstWork() {
       fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
     } catch (const std::exception &) {
       // No helper to read with: tried again as a busy clipboard is.
+      TraceDroppedError();
       fCaptureInFlight = false;
       WaitForClipboard();
       return false;
@@ -331,6 +334,7 @@ void TPageModel::SwitchPage(int aValue) {
     fView.CheckPageMenuItem(aValue);
   } catch (const std::exception &) {
     // The tray's check mark is cosmetic; the switch has happened.
+    TraceDroppedError();
   }
   fView.ShowPageAnnounce();
 }

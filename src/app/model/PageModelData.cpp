@@ -1,4 +1,5 @@
 #include "app/model/PageModel.h"
+#include "shared/Paths.h"
 
 #include <shlobj.h>
 

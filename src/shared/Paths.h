@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Paths of the program and of files, one helper each.
+
+// The full path of this program's executable. Throws std::runtime_error when
+// the system cannot say.
+std::wstring ModulePath();
+// The folder part of a path with its trailing separator ("C:\a\" for
+// "C:\a\b.txt", "C:" for "C:b.txt"), or an empty string for a bare name.
+std::wstring FolderOf(const std::wstring &aPath);
+// The part of a path after its folder.
+std::wstring FileNameOf(const std::wstring &aPath);
+// An existing file, not a folder, with symbolic links followed.
+bool FileExists(const std::wstring &aFileName);
