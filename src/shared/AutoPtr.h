@@ -29,7 +29,8 @@ public:
   TAuto() noexcept = default;
   TAuto(const TAuto &aOther) noexcept : fBlock(aOther.fBlock) { AddRef(); }
   TAuto(TAuto &&aOther) noexcept : fBlock(std::exchange(aOther.fBlock, nullptr)) {}
-  TAuto &operator=(const TAuto &aOther) {
+  // Copy and swap: a self-assignment copies, swaps and releases nothing.
+  TAuto &operator=(const TAuto &aOther) { // NOLINT(bugprone-unhandled-self-assignment)
     TAuto copy(aOther);
     Swap(copy);
     return *this;

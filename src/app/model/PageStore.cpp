@@ -215,7 +215,7 @@ TLoadedPages Load(const std::wstring &aPagesFile, const std::wstring &aHistoryFi
 
 std::wstring PutAside(const std::wstring &aFileName) {
   for (int attempt = 0; attempt < 10; ++attempt) {
-    const std::wstring target =
+    std::wstring target =
         aFileName + (attempt == 0 ? L"" : L"." + std::to_wstring(attempt)) + L".bad";
     if (KindOf(target) == TFileKind::fkOther)
       continue;
