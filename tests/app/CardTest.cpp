@@ -106,7 +106,7 @@ Harness::TBytes Utf16(const std::wstring &aText) {
 TEST_F(CardFailure, AnUndecodablePictureStillAnnouncesThePageAndLaterCommandsWork) {
   Harness::SetClipboard(
       {{CF_DIB, BrokenDib()}, {CF_UNICODETEXT, Utf16(L"text beside a broken picture")}});
-  PumpPending();
+  Settle();
   ASSERT_GT(fForm->Model().Page(0)().Count(), 0) << "the copy was recorded";
 
   Press(hkInfo);
