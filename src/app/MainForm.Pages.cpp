@@ -1,3 +1,4 @@
+// TMainForm, saved pages: the "Keep pages after restart" setting, load at start, save at exit.
 #include "app/MainForm.h"
 
 #include "clipboard/ClipboardSession.h"

@@ -1,3 +1,4 @@
+// TMainForm, taken hotkeys: the combinations another program holds and the card that reports them.
 #include "app/MainForm.h"
 
 #include "shared/Trace.h"

@@ -1,3 +1,4 @@
+// TAutomaticUpdate, answer: whether the update check's answer offers another version.
 #include "update/AutomaticUpdate.h"
 
 namespace {
