@@ -81,6 +81,17 @@ protected:
     EXPECT_TRUE(fApp->WaitReady()) << "Pagekeep did not complete its start-up";
     return *fApp;
   }
+  // Starts, then waits for the start-up capture to be read (by the capture
+  // helper, after the start): Info is answered after the copies before it,
+  // so a copy made next cannot overtake it.
+  TPagekeep &StartSettled() {
+    TPagekeep &app = Start();
+    const unsigned before = app.AnnouncementNumber();
+    PressKeys({VK_LWIN, VK_MENU, 'I'});
+    EXPECT_TRUE(WaitUntil([&] { return app.AnnouncementNumber() > before; }, 10000ms))
+        << "Info was not answered";
+    return app;
+  }
   // Closes as the tray's "Close" does, which saves.
   void CloseApp() {
     ::PostMessageW(fApp->Tray(), WM_COMMAND, tcClose, 0);
@@ -93,7 +104,7 @@ protected:
 TEST_F(KeepPagesTest, PagesActivePageAndHistoryComeBackAfterARestartWithoutSecrets) {
   const UINT secretMarker = RegisterFormat(L"ExcludeClipboardContentFromMonitorProcessing");
   Copy(L"before start");
-  TPagekeep &app = Start();
+  TPagekeep &app = StartSettled();
   EXPECT_TRUE(app.Checked(tcKeepPages));
   Copy(L"zero");
   EXPECT_EQ(L"Page 3", app.Press(VK_NUMPAD3));
@@ -129,7 +140,7 @@ TEST_F(KeepPagesTest, PagesActivePageAndHistoryComeBackAfterARestartWithoutSecre
 
 TEST_F(KeepPagesTest, ContentOnTheClipboardAtStartWinsAndTheSavedPageGoesToTheHistory) {
   Copy(L"before start");
-  Start();
+  StartSettled();
   Copy(L"saved");
   CloseApp();
   Copy(L"copied while closed");
