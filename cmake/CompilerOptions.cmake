@@ -6,7 +6,7 @@ target_compile_definitions(pagekeep_options INTERFACE
 target_include_directories(pagekeep_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
 option(PAGEKEEP_WERROR "Treat compiler warnings as errors" ON)
-option(PAGEKEEP_STRICT_WARNINGS "Conversion, shadowing and cast warnings" OFF)
+option(PAGEKEEP_STRICT_WARNINGS "Conversion, shadowing and cast warnings" ON)
 if(MSVC)
   target_compile_options(pagekeep_options INTERFACE /W4 /permissive- /utf-8 /EHsc)
   if(PAGEKEEP_WERROR)
@@ -15,8 +15,7 @@ if(MSVC)
 else()
   target_compile_options(pagekeep_options INTERFACE -Wall -Wextra)
   # Beyond -Wall -Wextra: the conversions that lose a sign or bits, names
-  # that hide others, C casts, and the conditions GCC can prove wrong. Off
-  # until the sites they find today are fixed; then on by default.
+  # that hide others, C casts, and the conditions GCC can prove wrong.
   if(PAGEKEEP_STRICT_WARNINGS)
     target_compile_options(pagekeep_options INTERFACE
       -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast -Wnull-dereference

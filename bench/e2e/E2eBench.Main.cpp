@@ -198,10 +198,10 @@ void RestoreFigure(TProgram &aProgram, TClipboardWatch &aWatch, const TBytes &aP
   Figure(name, Ratio(restore, putHeld), "put directly: " + Ms(putHeld), "<= 1.5x");
   const double hotkey = MedianOf([&] {
     aProgram.WaitIdle();
-    const unsigned before = aProgram.AnnouncementNumber();
+    const unsigned beforePress = aProgram.AnnouncementNumber();
     const auto start = TClock::now();
     aProgram.Press('I');
-    return TimeUntil(start, [&] { return aProgram.AnnouncementNumber() > before; });
+    return TimeUntil(start, [&] { return aProgram.AnnouncementNumber() > beforePress; });
   });
   Figure("  (hotkey to announcement, Alt+Win+I)", Ms(hotkey), "-", "input latency, for reference");
 }

@@ -47,7 +47,8 @@ BITMAP ObjectOf(HBITMAP aBitmap) {
 std::vector<DWORD> ReadRows(HBITMAP aBitmap, int aWidth, int aHeight, int aFirstRow = 0) {
   const BITMAP source = ObjectOf(aBitmap);
   BITMAPINFO info = TopDown32BitInfo(aWidth, source.bmHeight);
-  std::vector<DWORD> all(static_cast<std::size_t>(aWidth) * source.bmHeight);
+  std::vector<DWORD> all(static_cast<std::size_t>(aWidth) *
+                         static_cast<std::size_t>(source.bmHeight));
   TMemoryDCHandle dc(::CreateCompatibleDC(nullptr));
   CheckWin32(dc.operator bool(), "CreateCompatibleDC");
   if (::GetDIBits(dc.Get(), aBitmap, 0, static_cast<UINT>(source.bmHeight), all.data(), &info,
@@ -242,7 +243,8 @@ std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap) {
     throw std::runtime_error("Cannot create a GDI+ bitmap");
   for (int y = 0; y < aBitmap.Height(); ++y)
     std::memcpy(static_cast<BYTE *>(data.Scan0) + static_cast<std::ptrdiff_t>(y) * data.Stride,
-                aBitmap.Pixels().data() + static_cast<std::size_t>(y) * aBitmap.Width(),
+                aBitmap.Pixels().data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(aBitmap.Width()),
                 static_cast<std::size_t>(aBitmap.Width()) * 4);
   result->UnlockBits(&data);
   return result;
@@ -256,7 +258,8 @@ TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap) {
       Gdiplus::Ok)
     throw std::runtime_error("Cannot read a GDI+ bitmap");
   for (int y = 0; y < result.Height(); ++y)
-    std::memcpy(result.Pixels().data() + static_cast<std::size_t>(y) * result.Width(),
+    std::memcpy(result.Pixels().data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(result.Width()),
                 static_cast<const BYTE *>(data.Scan0) +
                     static_cast<std::ptrdiff_t>(y) * data.Stride,
                 static_cast<std::size_t>(result.Width()) * 4);

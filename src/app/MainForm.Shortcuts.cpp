@@ -49,8 +49,8 @@ void TMainForm::RegisterShortcuts() {
     SelectPage(std::get<std::int32_t>(aHotkey.UserData()));
   };
   for (std::int32_t page = 0; page < TPageModel::PageCount; ++page) {
-    add(VK_F3 + page, AltWin, selectPage)->SetUserData(page);
-    add(VK_NUMPAD0 + page, AltWin, selectPage)->SetUserData(page);
+    add(static_cast<UINT>(VK_F3 + page), AltWin, selectPage)->SetUserData(page);
+    add(static_cast<UINT>(VK_NUMPAD0 + page), AltWin, selectPage)->SetUserData(page);
   }
   add(VK_RIGHT, AltWin, run(&TMainForm::NextPage));
   add(VK_LEFT, AltWin, run(&TMainForm::PreviousPage));

@@ -42,13 +42,15 @@ TPremultipliedImage ReadPremultiplied(Gdiplus::Bitmap &aCanvas) {
   TPremultipliedImage image;
   image.Width = static_cast<int>(aCanvas.GetWidth());
   image.Height = static_cast<int>(aCanvas.GetHeight());
-  image.Pixels.resize(static_cast<std::size_t>(image.Width) * image.Height);
+  image.Pixels.resize(static_cast<std::size_t>(image.Width) *
+                      static_cast<std::size_t>(image.Height));
   Gdiplus::Rect all(0, 0, image.Width, image.Height);
   Gdiplus::BitmapData data{};
   Check(aCanvas.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data),
         "LockBits");
   for (int y = 0; y < image.Height; ++y)
-    std::memcpy(image.Pixels.data() + static_cast<std::size_t>(y) * image.Width,
+    std::memcpy(image.Pixels.data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(image.Width),
                 static_cast<const std::uint8_t *>(data.Scan0) + y * data.Stride,
                 static_cast<std::size_t>(image.Width) * 4);
   aCanvas.UnlockBits(&data);

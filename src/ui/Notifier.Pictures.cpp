@@ -136,12 +136,13 @@ void DrawUpdated(Graphics &g) {
   hand.AddBezier(27.0f, 15.0f, 29.0f, 6.0f, 38.0f, 6.0f, 36.5f, 15.0f);
   hand.AddLine(36.5f, 15.0f, 35.0f, top);
   for (int i = 0; i < 4; ++i)
-    hand.AddArc(45.0f, top + i * finger, 12.0f, finger, 270, 180);
+    hand.AddArc(45.0f, top + static_cast<REAL>(i) * finger, 12.0f, finger, 270, 180);
   hand.AddLine(51.0f, top + 4 * finger, 20.0f, top + 4 * finger);
   hand.CloseFigure();
   g.DrawPath(LinePen().get(), &hand);
   for (int i = 1; i < 4; ++i)
-    g.DrawLine(LinePen(3).get(), 44.0f, top + i * finger, 50.0f, top + i * finger);
+    g.DrawLine(LinePen(3).get(), 44.0f, top + static_cast<REAL>(i) * finger, 50.0f,
+               top + static_cast<REAL>(i) * finger);
 }
 
 void DrawEmpty(Graphics &g) {

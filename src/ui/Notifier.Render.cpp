@@ -210,16 +210,22 @@ GdiPlus::TPremultipliedImage ComposeFrame(const GdiPlus::TPremultipliedImage &aC
   GdiPlus::TPremultipliedImage frame;
   frame.Width = aWindowWidth;
   frame.Height = aWindowHeight;
-  frame.Pixels.assign(static_cast<std::size_t>(aWindowWidth) * aWindowHeight, 0);
+  frame.Pixels.assign(
+      static_cast<std::size_t>(aWindowWidth) * static_cast<std::size_t>(aWindowHeight), 0);
   const int offset = aClientWidth - aCard.Width;
   const int left = std::max(0, offset);
   const int right = std::min({aClientWidth, offset + aCard.Width, aWindowWidth});
   const int rows = std::min(aCard.Height, aWindowHeight);
   if (right <= left)
     return frame;
+  // Every index below is non-negative: left >= 0 and left >= offset.
+  const auto index = [](int aRow, int aWidth, int aColumn) {
+    return static_cast<std::size_t>(aRow) * static_cast<std::size_t>(aWidth) +
+           static_cast<std::size_t>(aColumn);
+  };
   for (int y = 0; y < rows; ++y)
-    std::memcpy(&frame.Pixels[static_cast<std::size_t>(y) * aWindowWidth + left],
-                &aCard.Pixels[static_cast<std::size_t>(y) * aCard.Width + (left - offset)],
+    std::memcpy(&frame.Pixels[index(y, aWindowWidth, left)],
+                &aCard.Pixels[index(y, aCard.Width, left - offset)],
                 static_cast<std::size_t>(right - left) * 4);
   return frame;
 }

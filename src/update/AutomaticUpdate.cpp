@@ -219,9 +219,9 @@ std::wstring UpdateCheckURL(const std::wstring &aBaseURL, const std::wstring &aI
     int count = ::WideCharToMultiByte(CP_UTF8, 0, &aIdentifier[i], units, utf8, sizeof utf8,
                                       nullptr, nullptr);
     i += static_cast<size_t>(units - 1);
-    for (int byte = 0; byte < count; ++byte) {
+    for (int unit = 0; unit < count; ++unit) {
       wchar_t escaped[4];
-      std::swprintf(escaped, 4, L"%%%02X", static_cast<unsigned char>(utf8[byte]));
+      std::swprintf(escaped, 4, L"%%%02X", static_cast<unsigned char>(utf8[unit]));
       url += escaped;
     }
   }

@@ -87,8 +87,9 @@ inline std::vector<std::uint8_t> EncodeBmp(int aWidth, int aHeight,
   std::memcpy(bytes.data() + sizeof(file), &info, sizeof(info));
   for (int y = 0; y < aHeight; ++y)
     std::memcpy(bytes.data() + file.bfOffBits +
-                    static_cast<std::size_t>(aHeight - 1 - y) * aWidth * 4,
-                aPixels.data() + static_cast<std::size_t>(y) * aWidth,
+                    static_cast<std::size_t>(aHeight - 1 - y) * static_cast<std::size_t>(aWidth) *
+                        4,
+                aPixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(aWidth),
                 static_cast<std::size_t>(aWidth) * 4);
   return bytes;
 }

@@ -80,14 +80,17 @@ std::vector<std::uint8_t> MetafileWithOverflowingFrame() {
 // An icon file holding a 32-bit image: not a bitmap, though the imaging
 // component has a decoder for it.
 std::vector<std::uint8_t> IconFile(int aSide, std::uint32_t aColour) {
-  const std::vector<std::uint8_t> bmp = EncodeBmp(
-      aSide, aSide, std::vector<std::uint32_t>(static_cast<std::size_t>(aSide) * aSide, aColour));
+  const std::vector<std::uint8_t> bmp =
+      EncodeBmp(aSide, aSide,
+                std::vector<std::uint32_t>(
+                    static_cast<std::size_t>(aSide) * static_cast<std::size_t>(aSide), aColour));
   std::vector<std::uint8_t> image(bmp.begin() + sizeof(BITMAPFILEHEADER), bmp.end());
   BITMAPINFOHEADER info{};
   std::memcpy(&info, image.data(), sizeof(info));
   info.biHeight *= 2; // colours and mask
   std::memcpy(image.data(), &info, sizeof(info));
-  image.resize(image.size() + static_cast<std::size_t>((aSide + 31) / 32 * 4) * aSide);
+  image.resize(image.size() +
+               static_cast<std::size_t>((aSide + 31) / 32 * 4) * static_cast<std::size_t>(aSide));
   const auto side = static_cast<std::uint8_t>(aSide);
   const auto size = static_cast<std::uint32_t>(image.size());
   std::vector<std::uint8_t> file{0, 0, 1, 0, 1, 0, side, side, 0, 0, 1, 0, 32, 0};
@@ -189,10 +192,10 @@ TEST(BitmapConvert, MaskIconBecomesTransparentWhereTheMaskIsSet) {
   // 32 x 32 monochrome: AND mask transparent on the left half, XOR image white
   // on the top half.
   std::vector<std::uint8_t> andBits(32 * 4), xorBits(32 * 4);
-  for (int y = 0; y < 32; ++y) {
+  for (std::size_t y = 0; y < 32; ++y) {
     andBits[y * 4] = andBits[y * 4 + 1] = 0xFF;
     if (y < 16)
-      std::fill_n(xorBits.begin() + y * 4, 4, std::uint8_t{0xFF});
+      std::fill_n(&xorBits[y * 4], 4, std::uint8_t{0xFF});
   }
   TIconHandle icon(
       ::CreateIcon(::GetModuleHandleW(nullptr), 32, 32, 1, 1, andBits.data(), xorBits.data()));

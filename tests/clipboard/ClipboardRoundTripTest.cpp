@@ -106,8 +106,9 @@ TBytes DropFilesBlock() {
   DROPFILES header{};
   header.pFiles = sizeof(DROPFILES);
   header.fWide = TRUE;
-  TBytes block(sizeof(header) + list.size() * sizeof(wchar_t));
-  std::memcpy(block.data(), &header, sizeof(header));
+  const auto *head = reinterpret_cast<const std::uint8_t *>(&header);
+  TBytes block(head, head + sizeof(header));
+  block.resize(sizeof(header) + list.size() * sizeof(wchar_t));
   std::memcpy(block.data() + sizeof(header), list.data(), list.size() * sizeof(wchar_t));
   return block;
 }
@@ -169,6 +170,7 @@ TEST_P(ClipboardRoundTrip, CapturedAndRestored) {
 const std::wstring SampleText = L"Hello, Welt \u00FC\u20AC";
 const TBytes BinaryWithZeros = {0, 1, 0, 0xFF, 0, 0, 7};
 constexpr std::size_t Limit = MaxCapturedFormatSize;
+constexpr UINT Synthesised[] = {CF_METAFILEPICT, CF_DIB, CF_DIBV5};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClipboardRoundTrip,
@@ -245,8 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      TClipboardSession session;
                                      const auto pixels = ExpectedPixels();
                                      // Add the bitmap again beside the metafile.
-                                     BITMAPINFO info{};
-                                     info.bmiHeader = {sizeof(BITMAPINFOHEADER),
+                                     BITMAPINFO bits{};
+                                     bits.bmiHeader = {sizeof(BITMAPINFOHEADER),
                                                        BitmapWidth,
                                                        -BitmapHeight,
                                                        1,
@@ -259,8 +261,8 @@ INSTANTIATE_TEST_SUITE_P(
                                                        0};
                                      TWindowDC screen(nullptr);
                                      TBitmapHandle bitmap(
-                                         ::CreateDIBitmap(screen.Get(), &info.bmiHeader, CBM_INIT,
-                                                          pixels.data(), &info, DIB_RGB_COLORS));
+                                         ::CreateDIBitmap(screen.Get(), &bits.bmiHeader, CBM_INIT,
+                                                          pixels.data(), &bits, DIB_RGB_COLORS));
                                      if (::SetClipboardData(CF_BITMAP, bitmap.Get()))
                                        bitmap.Detach();
                                      TGlobalHandle tiff = GlobalBlock({'I', 'I', 42, 0});
@@ -268,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        tiff.Detach();
                                    },
                                    [](const TClipboardStateContainer &aState) {
-                                     for (UINT format : {CF_METAFILEPICT, CF_DIB, CF_DIBV5}) {
+                                     for (UINT format : Synthesised) {
                                        const auto *item = Find(aState, format);
                                        ASSERT_NE(nullptr, item) << format;
                                        EXPECT_TRUE(item->Data().empty()) << format;

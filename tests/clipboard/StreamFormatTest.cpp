@@ -89,8 +89,9 @@ TEST(StreamFormat, GoldenContainers) {
   const ::TBytes registered = Saved(*MakeContainer({{49152, L"Rich Format", Hex("01 02 03")}}));
   const ::TBytes start = Concat({Hex("02 01 04 00 C0 00 00 06 0B"), Ascii("Rich Format")});
   ASSERT_GE(registered.size(), start.size());
-  EXPECT_EQ(start, ::TBytes(registered.begin(), registered.begin() + start.size()));
-  EXPECT_EQ(Hex("02 03 01 02 03"), ::TBytes(registered.begin() + start.size(), registered.end()));
+  const auto split = registered.begin() + static_cast<std::ptrdiff_t>(start.size());
+  EXPECT_EQ(start, ::TBytes(registered.begin(), split));
+  EXPECT_EQ(Hex("02 03 01 02 03"), ::TBytes(split, registered.end()));
 }
 
 TEST(StreamFormat, FormatWithoutDataIsSavedWithSizeZero) {

@@ -177,7 +177,8 @@ TEST_F(KeepPagesTest, TheEndOfTheSessionSavesBeforeTheProgramEnds) {
       [] { return Exists(PagesFile) && FileHolds(PagesFile, L"saved by the saver"); }, 3000ms));
   // Within the gap after that save, only the session end writes this one.
   Copy(L"saved at the session end");
-  ::PostMessageW(app.MessageWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  ::PostMessageW(app.MessageWindow(), WM_QUERYENDSESSION, 0,
+                 static_cast<LPARAM>(ENDSESSION_LOGOFF));
   EXPECT_EQ(std::optional<DWORD>(0), app.Process().WaitForExit(5000ms));
   EXPECT_TRUE(FileHolds(PagesFile, L"saved at the session end"));
 }

@@ -41,7 +41,9 @@ public:
     ::SelectObject(memory.Get(), old);
     CheckWin32(copied, "BitBlt");
   }
-  std::uint32_t At(int aX, int aY) const { return 0xFF000000 | fPixels.at(aY * Width + aX); }
+  std::uint32_t At(int aX, int aY) const {
+    return 0xFF000000 | fPixels.at(static_cast<std::size_t>(aY * Width + aX));
+  }
   int Changed(const TCorner &aOther) const {
     int count = 0;
     for (int y = 0; y < Height; ++y)

@@ -37,7 +37,8 @@ TEST(SingleInstance, ASecondStartEndsOnItsOwnAndTheFirstKeepsItsPages) {
 TEST(SessionEnd, QueryEndSessionEndsTheProcessAtOnceWithZero) {
   TPagekeep app;
   ASSERT_TRUE(app.WaitReady());
-  ASSERT_TRUE(::PostMessageW(app.MessageWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+  ASSERT_TRUE(::PostMessageW(app.MessageWindow(), WM_QUERYENDSESSION, 0,
+                             static_cast<LPARAM>(ENDSESSION_LOGOFF)));
   const auto exitCode = app.Process().WaitForExit(5000ms);
   ASSERT_TRUE(exitCode.has_value()) << "the program did not end";
   EXPECT_EQ(0u, *exitCode);

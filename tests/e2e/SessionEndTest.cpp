@@ -10,8 +10,8 @@ using namespace PagekeepDriver;
 
 std::optional<LRESULT> QueryEndSession(HWND aWindow) {
   DWORD_PTR answer = 0;
-  if (!::SendMessageTimeoutW(aWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
-                             5000, &answer))
+  if (!::SendMessageTimeoutW(aWindow, WM_QUERYENDSESSION, 0, static_cast<LPARAM>(ENDSESSION_LOGOFF),
+                             SMTO_ABORTIFHUNG, 5000, &answer))
     return std::nullopt;
   return static_cast<LRESULT>(answer);
 }

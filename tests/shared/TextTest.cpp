@@ -22,7 +22,8 @@ TEST(Text, AnErrorTextThatIsNotUtf8IsReadInTheAnsiCodePage) {
 // The system's own message, through the exception text and back, is the
 // message the system gives: nothing is garbled on the way.
 TEST(Text, ASystemErrorMessageSurvivesTheWayToTheErrorBox) {
-  for (DWORD error : {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_CLASS_ALREADY_EXISTS}) {
+  for (DWORD error : std::initializer_list<DWORD>{ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND,
+                                                  ERROR_CLASS_ALREADY_EXISTS}) {
     wchar_t *text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

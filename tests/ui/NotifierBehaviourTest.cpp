@@ -123,6 +123,12 @@ TEST_F(Notifier, TheWindowIsShownOnlyWhileACardIsOnTheScreen) {
   EXPECT_FALSE(::IsWindowVisible(window)) << "the slide-out has ended";
 }
 
+// SPI_SET* settings take their value in the pointer parameter; the system's
+// IntToPtr macro does the same with a C cast.
+void *SettingValue(BOOL aValue) {
+  return reinterpret_cast<void *>(static_cast<INT_PTR>(aValue));
+}
+
 // Restores the user's animation setting when it goes.
 class TClientAreaAnimation {
 public:
@@ -131,12 +137,12 @@ public:
   }
   ~TClientAreaAnimation() {
     if (fRead)
-      ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, IntToPtr(fSaved), 0);
+      ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, SettingValue(fSaved), 0);
   }
   bool Set(bool aOn) {
     BOOL now = !aOn;
     return fRead &&
-           ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, IntToPtr(aOn ? TRUE : FALSE),
+           ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, SettingValue(aOn ? TRUE : FALSE),
                                    0) &&
            ::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &now, 0) && !now == !aOn;
   }

@@ -66,7 +66,7 @@ TScreenShot::TScreenShot(RECT aArea) : fArea(aArea) {
   const bool copied = ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), aArea.left,
                                aArea.top, SRCCOPY | CAPTUREBLT);
   ::GdiFlush();
-  fPixels.resize(static_cast<std::size_t>(width) * height);
+  fPixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   std::memcpy(fPixels.data(), bits, fPixels.size() * 4);
   ::SelectObject(memory.Get(), old);
   CheckWin32(copied, "BitBlt");
@@ -83,7 +83,9 @@ std::uint32_t TScreenShot::At(int aScreenX, int aScreenY) const {
       aScreenY >= fArea.bottom)
     throw std::out_of_range("Point outside the screenshot");
   const int width = fArea.right - fArea.left;
-  return fPixels[static_cast<std::size_t>(aScreenY - fArea.top) * width + (aScreenX - fArea.left)];
+  // Both offsets are non-negative: the point is inside the area.
+  return fPixels[static_cast<std::size_t>(aScreenY - fArea.top) * static_cast<std::size_t>(width) +
+                 static_cast<std::size_t>(aScreenX - fArea.left)];
 }
 
 int TScreenShot::CountColor(RECT aRect, std::uint32_t aColor) const {

@@ -48,7 +48,7 @@ TBytes AsDll(const TBytes &aImage) {
 }
 
 TBytes FirstHalf(const TBytes &aImage) {
-  return TBytes(aImage.begin(), aImage.begin() + aImage.size() / 2);
+  return TBytes(aImage.begin(), aImage.begin() + static_cast<std::ptrdiff_t>(aImage.size() / 2));
 }
 
 TBytes WithoutLastByte(const TBytes &aImage) {

@@ -37,7 +37,7 @@ const TBytes VectorSignature =
             "aaaadb5d789b0ebb49c997f8a1ee897debfbcc31775bf69220113ed909ed0681");
 
 TBytes Flipped(TBytes aBytes, size_t aAt) {
-  aBytes[aAt] ^= 0x01;
+  aBytes.at(aAt) ^= 0x01;
   return aBytes;
 }
 

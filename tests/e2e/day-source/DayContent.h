@@ -80,8 +80,9 @@ inline TBytes FileDrop(unsigned aId, const std::wstring &aSource) {
   DROPFILES drop{};
   drop.pFiles = sizeof(drop);
   drop.fWide = TRUE;
-  TBytes bytes(sizeof(drop) + paths.size() * sizeof(wchar_t));
-  std::memcpy(bytes.data(), &drop, sizeof(drop));
+  const auto *head = reinterpret_cast<const std::uint8_t *>(&drop);
+  TBytes bytes(head, head + sizeof(drop));
+  bytes.resize(sizeof(drop) + paths.size() * sizeof(wchar_t));
   std::memcpy(bytes.data() + sizeof(drop), paths.data(), paths.size() * sizeof(wchar_t));
   return bytes;
 }

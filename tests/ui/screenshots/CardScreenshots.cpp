@@ -130,13 +130,14 @@ TBytes Landscape() {
   for (int row = 0; row < height; ++row) {
     const int y = height - 1 - row;
     for (int x = 0; x < width; ++x) {
-      std::uint32_t colour = 0xFF000000 | (0x60 + y / 3) << 16 | (0xA0 + y / 4) << 8 | 0xE8;
+      std::uint32_t colour = 0xFF000000 | static_cast<std::uint32_t>(0x60 + y / 3) << 16 |
+                             static_cast<std::uint32_t>(0xA0 + y / 4) << 8 | 0xE8;
       const int dx = x - 240, dy = y - 55;
       if (dx * dx + dy * dy < 26 * 26)
         colour = 0xFFFFD54A;
       const int hill = 130 + static_cast<int>(25 * std::sin(x / 40.0));
       if (y > hill)
-        colour = 0xFF000000 | (0x30 + (y - hill)) << 8 | 0x2E8B3A;
+        colour = 0xFF000000 | static_cast<std::uint32_t>(0x30 + (y - hill)) << 8 | 0x2E8B3A;
       pixels[row * width + x] = colour;
     }
   }
