@@ -41,15 +41,10 @@ protected:
   // this machine holds that port, its server would answer instead of ours:
   // the test is skipped.
   void StartServer(TServerSetup aSetup) {
-    aSetup.Port = UpdateServer::ProgramPort();
-    try {
-      fServer = std::make_unique<TUpdateServerProcess>(aSetup);
-    } catch (const std::runtime_error &e) {
-      if (std::string(e.what()).find("exit code 3") == std::string::npos)
-        throw;
-      GTEST_SKIP() << "the program's update port " << aSetup.Port
+    fServer = UpdateServer::StartOnProgramPort(aSetup);
+    if (!fServer)
+      GTEST_SKIP() << "the program's update port " << UpdateServer::ProgramPort()
                    << " is taken by another run on this machine";
-    }
   }
   Harness::TProcess Start(const std::wstring &aExe, const std::wstring &aArguments = L"") {
     fStartedExes.push_back(aExe);

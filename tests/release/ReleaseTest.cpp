@@ -196,15 +196,8 @@ protected:
   // A server on the port the released programs ask; skipped when another
   // run holds that port.
   bool StartServer(TServerSetup aSetup) {
-    aSetup.Port = UpdateServer::ProgramPort();
-    try {
-      fServer = std::make_unique<TUpdateServerProcess>(aSetup);
-    } catch (const std::runtime_error &e) {
-      if (std::string(e.what()).find("exit code 3") == std::string::npos)
-        throw;
-      return false;
-    }
-    return true;
+    fServer = UpdateServer::StartOnProgramPort(aSetup);
+    return fServer != nullptr;
   }
   bool StartServerAnswering(const std::wstring &aVersion) {
     TServerSetup setup;

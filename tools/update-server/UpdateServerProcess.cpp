@@ -62,6 +62,18 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
 
 } // namespace
 
+std::unique_ptr<TUpdateServerProcess> StartOnProgramPort(TServerSetup aSetup) {
+  aSetup.Port = ProgramPort();
+  try {
+    return std::make_unique<TUpdateServerProcess>(aSetup);
+  } catch (const std::runtime_error &e) {
+    // The server exits with 3 when it cannot listen on the port.
+    if (std::string(e.what()).find("exit code 3") == std::string::npos)
+      throw;
+    return nullptr;
+  }
+}
+
 unsigned short ProgramPort() {
   const std::string url = PAGEKEEP_DEFAULT_UPDATE_URL;
   for (const char *host : {"http://127.0.0.1", "http://localhost"}) {

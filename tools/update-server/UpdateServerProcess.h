@@ -6,6 +6,7 @@
 
 #include "harness/Harness.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ private:
 // tests that run the real program against the server. Throws when that URL
 // is not on loopback.
 unsigned short ProgramPort();
+
+// A server on ProgramPort(); null when another run on this machine holds
+// that port (its server would answer instead of ours). Other start-up
+// failures throw.
+std::unique_ptr<TUpdateServerProcess> StartOnProgramPort(TServerSetup aSetup);
 
 // Quotes one argument so that CommandLineToArgvW gives it back unchanged.
 std::wstring QuoteArgument(const std::wstring &aArgument);
