@@ -20,10 +20,10 @@ endif()
 # trusts it may only ask a server on this machine.
 file(READ "${PAGEKEEP_DEVELOPMENT_UPDATE_KEY}" _development_key_hex HEX)
 string(REGEX MATCH "^https?://(127\\.[0-9]+\\.[0-9]+\\.[0-9]+|localhost|\\[::1\\])(:[0-9]+)?/"
-       _update_url_is_loopback "${PAGEKEEP_UPDATE_URL}")
+       _update_url_is_loopback "${PAGEKEEP_PROGRAM_UPDATE_URL}")
 if(_update_key_hex STREQUAL _development_key_hex AND NOT _update_url_is_loopback)
   message(FATAL_ERROR
-    "PAGEKEEP_UPDATE_URL ${PAGEKEEP_UPDATE_URL} is not on this machine, but PAGEKEEP_UPDATE_KEY "
+    "The update URL ${PAGEKEEP_PROGRAM_UPDATE_URL} is not on this machine, but PAGEKEEP_UPDATE_KEY "
     "is the development key, whose private half is in the repository: anyone could sign an "
     "update for it. Make a key pair of your own with tools/sign/pagekeep-sign keygen and pass "
     "its public half with -DPAGEKEEP_UPDATE_KEY=...")

@@ -130,6 +130,7 @@ void StartupToTray() {
   UpdateServer::TServerSetup setup;
   setup.Version = L"1.0";
   setup.Port = UpdateServer::ProgramPort();
+  setup.Path = UpdateServer::ProgramPath();
   UpdateServer::TUpdateServerProcess server(setup);
   const double startup = MedianOf(
       [] {

@@ -1,10 +1,15 @@
 # The one place that knows how to run Wine for Pagekeep. Sourced by scripts.
 # Every prefix lives under the build tree; ~/.wine is never touched.
 
+# PAGEKEEP_ARCH (x86, the default, or x64) says which build and which Wine.
+
 PAGEKEEP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-PAGEKEEP_BUILD=${PAGEKEEP_BUILD_DIR:-$PAGEKEEP_ROOT/build}
+source "$PAGEKEEP_ROOT/scripts/lib/arch.sh"
+export PAGEKEEP_ARCH=${PAGEKEEP_ARCH:-x86}
+pk_check_arch "$PAGEKEEP_ARCH" || exit
+PAGEKEEP_BUILD=${PAGEKEEP_BUILD_DIR:-$(pk_build_dir "$PAGEKEEP_ARCH")}
 PAGEKEEP_WINE=$PAGEKEEP_BUILD/wine
-export WINEARCH=win32
+pk_use_wine_of "$PAGEKEEP_ARCH"
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs: the program needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -49,15 +54,35 @@ pk_stop_xvfb() {
   PAGEKEEP_XVFB_PIDS=()
 }
 
-# A ready 32-bit prefix with fonts for GDI+, made once per build tree.
+# Runs one Wine step; when it fails, stops the script with the command and
+# what it printed, never with a bare exit code.
+pk_wine_step() {
+  local log status=0
+  log=$(mktemp)
+  "$@" </dev/null >"$log" 2>&1 || status=$?
+  if [ $status -ne 0 ]; then
+    echo "Wine step failed (exit $status, $WINEARCH prefix ${WINEPREFIX:-?}): $*" >&2
+    sed 's/^/  | /' "$log" | tail -n 40 >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+# A ready prefix of the build's architecture with fonts for GDI+, made once
+# per build tree.
 pk_ensure_template() {
   local template=$PAGEKEEP_WINE/template
   [ -e "$template/.pagekeep-ready" ] && return 0
   rm -rf "$template"
   mkdir -p "$PAGEKEEP_WINE"
-  echo "Creating the Wine prefix template (once per build tree)..."
-  WINEPREFIX=$template wineboot -i </dev/null >/dev/null 2>&1
-  WINEPREFIX=$template wineserver -w
+  echo "Creating the $WINEARCH Wine prefix template (once per build tree)..."
+  WINEPREFIX=$template pk_wine_step wineboot -i
+  WINEPREFIX=$template pk_wine_step wineserver -w
+  if [ ! -d "$template/drive_c/windows/Fonts" ]; then
+    echo "Wine step failed: wineboot -i made no prefix in $template (drive_c/windows/Fonts missing)" >&2
+    exit 1
+  fi
   # Debian's Wine gives GDI+ no font until these are in the prefix.
   cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/"
   touch "$template/.pagekeep-ready"
@@ -93,6 +118,17 @@ pk_test_desktop() {
   cp -a "$PAGEKEEP_WINE/template" "$prefix"
   export "PAGEKEEP_DESKTOP_${number}_DISPLAY=$display"
   export "PAGEKEEP_DESKTOP_${number}_PREFIX=$prefix"
+}
+
+# Starts a test desktop's Wine (server, services, keep-alive window) before
+# the suite, so that a Wine that cannot start stops the run at once with its
+# reason instead of failing every test in turn.
+pk_start_test_desktop_services() {
+  if ! PAGEKEEP_DESKTOP=$1 "$PAGEKEEP_ROOT/scripts/wine-exec" --arch "$PAGEKEEP_ARCH" \
+    cmd /c exit 0 </dev/null; then
+    echo "Test desktop $1 could not start its Wine ($WINEARCH): see above" >&2
+    exit 1
+  fi
 }
 
 # Ends the Wine of every test desktop.

@@ -53,7 +53,9 @@ void TLayeredWindow::EnsureSurface(int aWidth, int aHeight) {
       ::CreateDIBSection(fSurfaceDC.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   CheckWin32(surface && bits, "CreateDIBSection");
   const HGDIOBJ previous = ::SelectObject(fSurfaceDC.Get(), surface.Get());
-  CheckWin32(previous != nullptr && previous != HGDI_ERROR, "SelectObject");
+  // HGDI_ERROR is (HGDIOBJ)-1; compared as a number, since the macro's
+  // unsigned constant trips the sign-conversion warning on 64-bit.
+  CheckWin32(previous != nullptr && reinterpret_cast<INT_PTR>(previous) != -1, "SelectObject");
   if (!fOriginalBitmap)
     fOriginalBitmap = previous;
   fSurface = std::move(surface); // the old surface is no longer selected

@@ -1,4 +1,5 @@
-// TAutomaticUpdate, image check: whether downloaded bytes are a complete 32-bit Windows executable.
+// TAutomaticUpdate, image check: whether downloaded bytes are a complete Windows executable of one
+// machine type.
 #include "update/AutomaticUpdate.h"
 
 #include <cstring>
@@ -19,24 +20,25 @@ bool FitsIn(const std::vector<std::uint8_t> &aImage, std::uint64_t aOffset, std:
 
 } // namespace
 
-bool IsCompleteI386Executable(const std::vector<std::uint8_t> &aImage) {
-  IMAGE_DOS_HEADER dos;
-  if (!ReadAt(aImage, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE)
-    return false;
-  const std::uint64_t ntOffset = static_cast<std::uint32_t>(dos.e_lfanew);
-  IMAGE_NT_HEADERS32 nt;
-  if (!ReadAt(aImage, ntOffset, nt) || nt.Signature != IMAGE_NT_SIGNATURE)
+namespace {
+
+// The part of the PE headers that differs between PE32 and PE32+: where the
+// optional header's fields sit.
+template <class TNtHeaders>
+bool IsCompleteImageOf(const std::vector<std::uint8_t> &aImage, std::uint64_t aNtOffset,
+                       WORD aOptionalMagic) {
+  TNtHeaders nt;
+  if (!ReadAt(aImage, aNtOffset, nt))
     return false;
   const IMAGE_FILE_HEADER &file = nt.FileHeader;
-  if (file.Machine != IMAGE_FILE_MACHINE_I386 ||
-      !(file.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) ||
+  if (!(file.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) ||
       (file.Characteristics & IMAGE_FILE_DLL) || file.NumberOfSections == 0 ||
-      file.SizeOfOptionalHeader < sizeof(IMAGE_OPTIONAL_HEADER32) ||
-      nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC ||
+      file.SizeOfOptionalHeader < sizeof(nt.OptionalHeader) ||
+      nt.OptionalHeader.Magic != aOptionalMagic ||
       !FitsIn(aImage, 0, nt.OptionalHeader.SizeOfHeaders))
     return false;
   const std::uint64_t sectionsOffset =
-      ntOffset + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + file.SizeOfOptionalHeader;
+      aNtOffset + offsetof(TNtHeaders, OptionalHeader) + file.SizeOfOptionalHeader;
   for (WORD i = 0; i < file.NumberOfSections; ++i) {
     IMAGE_SECTION_HEADER section;
     if (!ReadAt(aImage, sectionsOffset + i * sizeof(IMAGE_SECTION_HEADER), section))
@@ -47,8 +49,28 @@ bool IsCompleteI386Executable(const std::vector<std::uint8_t> &aImage) {
   // A signature, when present, is the last thing in the file.
   const IMAGE_DATA_DIRECTORY &certificates =
       nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
-  if (nt.OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY && certificates.Size &&
-      !FitsIn(aImage, certificates.VirtualAddress, certificates.Size))
+  return !(nt.OptionalHeader.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_SECURITY &&
+           certificates.Size && !FitsIn(aImage, certificates.VirtualAddress, certificates.Size));
+}
+
+} // namespace
+
+bool IsCompleteExecutable(const std::vector<std::uint8_t> &aImage, WORD aMachine) {
+  IMAGE_DOS_HEADER dos;
+  if (!ReadAt(aImage, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE)
     return false;
-  return true;
+  const std::uint64_t ntOffset = static_cast<std::uint32_t>(dos.e_lfanew);
+  DWORD signature = 0;
+  IMAGE_FILE_HEADER file;
+  if (!ReadAt(aImage, ntOffset, signature) || signature != IMAGE_NT_SIGNATURE ||
+      !ReadAt(aImage, ntOffset + sizeof signature, file) || file.Machine != aMachine)
+    return false;
+  switch (aMachine) {
+  case IMAGE_FILE_MACHINE_I386:
+    return IsCompleteImageOf<IMAGE_NT_HEADERS32>(aImage, ntOffset, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+  case IMAGE_FILE_MACHINE_AMD64:
+    return IsCompleteImageOf<IMAGE_NT_HEADERS64>(aImage, ntOffset, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+  default:
+    return false;
+  }
 }

@@ -2,6 +2,7 @@
 
 #include "shared/Trace.h"
 
+#include "shared/Architecture.h"
 #include "shared/Paths.h"
 #include "update/AutomaticUpdate.Registry.h"
 #include "update/UpdateFile.h"
@@ -119,8 +120,8 @@ bool TAutomaticUpdate::DownloadAndReplace(const TProgressEvent &aCallback) {
                                   fSettings.DownloadLimits)) {
       file.Flush();
       const std::vector<std::uint8_t> image = file.ReadAll();
-      verified =
-          IsCompleteI386Executable(image) && IsSignedBy(image, signature.Bytes(), fSettings.Key);
+      verified = IsCompleteExecutable(image, Architecture::OwnMachineType) &&
+                 IsSignedBy(image, signature.Bytes(), fSettings.Key);
       swapped = verified && SwapIn(file);
     }
   } catch (const std::exception &) {

@@ -93,9 +93,10 @@ std::wstring UpdateCheckURL(const std::wstring &aBaseURL, const std::wstring &aI
 // nothing at all is no update.
 bool IsOfferedVersion(const std::wstring &aAnswer);
 
-// True for a complete 32-bit (i386) Windows executable: PE headers, an exe
-// and not a DLL, and every section's data inside the file.
-bool IsCompleteI386Executable(const std::vector<std::uint8_t> &aImage);
+// True for a complete Windows executable of machine type aMachine
+// (IMAGE_FILE_MACHINE_I386 or _AMD64): PE headers of that kind, an exe and
+// not a DLL, and every section's data inside the file.
+bool IsCompleteExecutable(const std::vector<std::uint8_t> &aImage, WORD aMachine);
 
 // The process-wide updater, created while the program loads.
 extern TAutomaticUpdate AutomaticUpdate;

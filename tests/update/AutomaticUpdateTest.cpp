@@ -1,4 +1,5 @@
 #include "update/AutomaticUpdate.h"
+#include "shared/Architecture.h"
 #include "update/AutomaticUpdate.Registry.h"
 
 #include "UpdateTestSupport.h"
@@ -36,15 +37,15 @@ TBytes WithFileHeaderField(TBytes aImage, size_t aFieldOffset, WORD aValue) {
   return aImage;
 }
 
-TBytes ForAmd64(const TBytes &aImage) {
+// The other build's machine type in this build's headers.
+TBytes ForOtherMachine(const TBytes &aImage) {
   return WithFileHeaderField(aImage, offsetof(IMAGE_FILE_HEADER, Machine),
-                             IMAGE_FILE_MACHINE_AMD64);
+                             Architecture::OtherMachineType);
 }
 
 TBytes AsDll(const TBytes &aImage) {
   return WithFileHeaderField(aImage, offsetof(IMAGE_FILE_HEADER, Characteristics),
-                             IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE |
-                                 IMAGE_FILE_DLL);
+                             IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL);
 }
 
 TBytes FirstHalf(const TBytes &aImage) {
@@ -303,7 +304,7 @@ struct TBadBodyCase {
 class AutomaticUpdateBadBody : public AutomaticUpdateFixture,
                                public testing::WithParamInterface<TBadBodyCase> {};
 
-TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButASignedCompleteI386Executable) {
+TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButASignedCompleteExecutableOfItsOwnKind) {
   StartServer(L"1.1", GetParam().Served(ReadFileBytes(BuiltProgram(NewProgram))), GetParam().Mode);
   EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
   ExpectUntouched();
@@ -332,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadBodyCase{"ConnectionReset", L"cut", Same},
                     TBadBodyCase{"TruncatedFileWithoutLength", L"nolength", FirstHalf},
                     TBadBodyCase{"LastByteMissing", L"normal", WithoutLastByte},
-                    TBadBodyCase{"Amd64Image", L"normal", ForAmd64},
+                    TBadBodyCase{"OtherMachineImage", L"normal", ForOtherMachine},
                     TBadBodyCase{"Dll", L"normal", AsDll},
                     TBadBodyCase{"NotFound", L"notfound", Same},
                     TBadBodyCase{"Unsigned", L"nosig", Same},
@@ -527,16 +528,18 @@ struct TImageCase {
 
 class ExecutableImage : public testing::TestWithParam<TImageCase> {};
 
-TEST_P(ExecutableImage, OnlyACompleteI386ExeCounts) {
+TEST_P(ExecutableImage, OnlyACompleteExeOfTheOwnMachineTypeCounts) {
   const TBytes image = ReadFileBytes(BuiltProgram(NewProgram));
-  EXPECT_EQ(GetParam().Complete, IsCompleteI386Executable(GetParam().Make(image)));
+  EXPECT_EQ(GetParam().Complete,
+            IsCompleteExecutable(GetParam().Make(image), Architecture::OwnMachineType));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Images, ExecutableImage,
     testing::Values(TImageCase{"Whole", Same, true}, TImageCase{"FirstHalf", FirstHalf, false},
                     TImageCase{"LastByteMissing", WithoutLastByte, false},
-                    TImageCase{"Amd64", ForAmd64, false}, TImageCase{"Dll", AsDll, false},
+                    TImageCase{"OtherMachine", ForOtherMachine, false},
+                    TImageCase{"Dll", AsDll, false},
                     TImageCase{"Html", [](const TBytes &) { return Text("<html>MZ</html>"); },
                                false},
                     TImageCase{"Empty", [](const TBytes &) { return TBytes{}; }, false},

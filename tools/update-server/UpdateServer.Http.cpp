@@ -254,14 +254,15 @@ public:
       : fOptions(aOptions), fRelease(std::move(aRelease)) {}
 
   void Handle(TConnection &aConnection, const TRequest &aRequest) {
-    std::string path = aRequest.Target.substr(0, aRequest.Target.find('?'));
+    const std::string target = aRequest.Target.substr(0, aRequest.Target.find('?'));
+    const std::string path = RelativePath(target);
     if (fOptions.Mode == TMode::smSilent)
       return WaitForClientToGiveUp(aConnection);
     if (fOptions.Mode == TMode::smNotFound)
       return SendSimple(aConnection, "404 Not Found", "not found");
     if (fOptions.Mode == TMode::smRedirect)
       return SendSimple(aConnection, "302 Found", "moved",
-                        "Location: /moved/" + path.substr(1) + "\r\n");
+                        "Location: /moved/" + target.substr(1) + "\r\n");
     if (path == "/update.php")
       return aRequest.Method == "POST"
                  ? SendVersion(aConnection)
@@ -272,6 +273,14 @@ public:
       return path == "/update.data" ? SendData(aConnection) : SendSignature(aConnection);
     }
     SendSimple(aConnection, "404 Not Found", "not found");
+  }
+
+  // The path below the served folder ("/update.php"), or "" outside it.
+  std::string RelativePath(const std::string &aPath) const {
+    if (aPath.rfind(fOptions.Path, 0) != 0)
+      return std::string();
+    std::string relative(1, '/');
+    return relative.append(aPath, fOptions.Path.size());
   }
 
 private:
@@ -414,7 +423,8 @@ void ServeClient(TServer &aServer, const TOptions &aOptions, const TLogLine &aLo
   if (aOptions.Delay > 0)
     aConnection.Pause(aOptions.Delay);
   aServer.Handle(aConnection, request);
-  if (aOptions.Mode != TMode::smCut || request.Target.rfind("/update.data", 0) != 0)
+  if (aOptions.Mode != TMode::smCut ||
+      aServer.RelativePath(request.Target).rfind("/update.data", 0) != 0)
     FinishGracefully(aConnection);
 }
 

@@ -78,6 +78,15 @@ bool ApplyOption(TOptions &aOptions, const std::wstring &aName, const std::wstri
     if (!port)
       return aError = L"bad port: " + aValue, false;
     aOptions.Port = static_cast<unsigned short>(*port);
+  } else if (aName == L"--path") {
+    // Printable ASCII between slashes: it is compared with request targets.
+    const bool plain =
+        aValue.size() < 256 && aValue.front() == L'/' && aValue.back() == L'/' &&
+        aValue.find_first_not_of(L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                 L"0123456789-._~/") == std::wstring::npos;
+    if (!plain)
+      return aError = L"--path takes /FOLDER/ (letters, digits, - . _ ~): " + aValue, false;
+    aOptions.Path.assign(aValue.begin(), aValue.end());
   } else if (aName == L"--version") {
     auto version = Unescape(aValue);
     if (!version)
@@ -160,7 +169,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::wstring> &aArguments
 std::wstring UsageText() {
   return L"usage: pagekeep-update-server --version TEXT\n"
          L"       [--release-folder RDIR | --folder DIR [--file NAME] [--signature SIG]]\n"
-         L"       [--port N] [--mode MODE] [--charset utf-8|iso-8859-1] [--log FILE]\n"
+         L"       [--port N] [--path /FOLDER/] [--mode MODE] [--charset utf-8|iso-8859-1] [--log "
+         L"FILE]\n"
          L"       [--delay MS] [--client-time-limit MS] [--parent PID] [--quiet]\n"
          L"  POST /update.php?guid=...  answers TEXT (escapes \\n \\r \\t \\\\)\n"
          L"  GET  /update.data          serves RDIR\\update.data, or DIR\\NAME\n"
@@ -169,6 +179,7 @@ std::wstring UsageText() {
          L"                             DIR\\NAME.sig when it exists; 404 without one\n"
          L"                             (another file's signature: --signature OTHER.sig)\n"
          L"  --port 0 picks a free port; the first log line names it\n"
+         L"  --path: the three requests live below /FOLDER/ instead of / (404 elsewhere)\n"
          L"  every request is logged to stdout (unless --quiet) and to FILE\n"
          L"  --delay: wait MS milliseconds before each answer (at most 60000)\n"
          L"  --client-time-limit: a connection lasts at most MS milliseconds (30000)\n"

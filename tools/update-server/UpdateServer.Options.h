@@ -26,8 +26,9 @@ enum class TMode {
 
 struct TOptions {
   unsigned short Port = 8765;
-  std::wstring Version; // body of the check answer, escapes already resolved
-  std::wstring Folder;  // where the served executable lives; empty: none
+  std::string Path = "/"; // where the three requests live ("/x64/": /x64/update.php, ...)
+  std::wstring Version;   // body of the check answer, escapes already resolved
+  std::wstring Folder;    // where the served executable lives; empty: none
   std::wstring File = L"Pagekeep.exe";
   std::wstring Signature;     // the served "update.sig"; empty: File + ".sig" in Folder, if there
   std::wstring ReleaseFolder; // serves its update.data and update.sig instead

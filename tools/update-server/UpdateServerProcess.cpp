@@ -42,7 +42,8 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
   std::wstring line = L"--version " + QuoteArgument(EscapeForServer(aSetup.Version)) + L" --port " +
                       std::to_wstring(aSetup.Port) + L" --mode " + QuoteArgument(aSetup.Mode) +
                       L" --log " + QuoteArgument(aLogPath) + L" --parent " +
-                      std::to_wstring(::GetCurrentProcessId()) + L" --quiet";
+                      std::to_wstring(::GetCurrentProcessId()) + L" --quiet --path " +
+                      QuoteArgument(std::wstring(aSetup.Path.begin(), aSetup.Path.end()));
   if (!aSetup.Folder.empty())
     line += L" --folder " + QuoteArgument(aSetup.Folder);
   if (!aSetup.File.empty())
@@ -64,6 +65,7 @@ std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLog
 
 std::unique_ptr<TUpdateServerProcess> StartOnProgramPort(TServerSetup aSetup) {
   aSetup.Port = ProgramPort();
+  aSetup.Path = ProgramPath();
   try {
     return std::make_unique<TUpdateServerProcess>(aSetup);
   } catch (const std::runtime_error &e) {
@@ -88,6 +90,13 @@ unsigned short ProgramPort() {
   throw std::runtime_error("the build's update URL is not on loopback: " + url);
 }
 
+std::string ProgramPath() {
+  const std::string url = PAGEKEEP_DEFAULT_UPDATE_URL;
+  ProgramPort();
+  const size_t hostEnd = url.find('/', std::string("http://").size());
+  return url.substr(hostEnd);
+}
+
 std::wstring QuoteArgument(const std::wstring &aArgument) {
   std::wstring result = L"\"";
   size_t backslashes = 0;
@@ -106,8 +115,9 @@ std::wstring QuoteArgument(const std::wstring &aArgument) {
 }
 
 TUpdateServerProcess::TUpdateServerProcess(const TServerSetup &aSetup)
-    : fLogPath(TemporaryLogPath()), fProcess(Harness::BesideThisExe(L"pagekeep-update-server.exe"),
-                                             CommandLineFor(aSetup, fLogPath)) {
+    : fLogPath(TemporaryLogPath()), fPath(aSetup.Path),
+      fProcess(Harness::BesideThisExe(L"pagekeep-update-server.exe"),
+               CommandLineFor(aSetup, fLogPath)) {
   std::string listen;
   bool ready = Harness::WaitUntil(
       [&] {
@@ -132,13 +142,18 @@ TUpdateServerProcess::~TUpdateServerProcess() {
 }
 
 std::wstring TUpdateServerProcess::BaseURL() const {
-  return L"http://127.0.0.1:" + std::to_wstring(fPort) + L"/";
+  return L"http://127.0.0.1:" + std::to_wstring(fPort) + std::wstring(fPath.begin(), fPath.end());
 }
 
 std::vector<std::string> TUpdateServerProcess::Requests() const {
   auto lines = LogLines();
   if (!lines.empty())
     lines.erase(lines.begin());
+  for (std::string &line : lines) {
+    const size_t space = line.find(' ');
+    if (space != std::string::npos && line.compare(space + 1, fPath.size(), fPath) == 0)
+      line = line.substr(0, space + 1) + '/' + line.substr(space + 1 + fPath.size());
+  }
   return lines;
 }
 

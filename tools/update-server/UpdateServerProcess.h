@@ -22,6 +22,7 @@ struct TServerSetup {
   std::wstring Mode = L"normal"; // see pagekeep-update-server's usage
   std::wstring Charset;          // empty: utf-8
   unsigned short Port = 0;       // 0: a free port
+  std::string Path = "/";        // the folder of the three requests
   unsigned Delay = 0;            // ms before each answer
 };
 
@@ -33,23 +34,27 @@ public:
   ~TUpdateServerProcess();
 
   unsigned short Port() const noexcept { return fPort; }
-  // "http://127.0.0.1:<port>/"
+  // "http://127.0.0.1:<port><path>"
   std::wstring BaseURL() const;
-  // Every request so far as "<METHOD> <target>", oldest first.
+  // Every request so far as "<METHOD> <target>", oldest first; a target in
+  // the served folder is given from there ("POST /update.php?guid=..."),
+  // so that a test reads the same for either build's folder.
   std::vector<std::string> Requests() const;
 
 private:
   std::vector<std::string> LogLines() const;
 
   std::wstring fLogPath;
+  std::string fPath;
   Harness::TProcess fProcess;
   unsigned short fPort = 0;
 };
 
-// The port of the build's update URL (the PAGEKEEP_UPDATE_URL option), for
-// tests that run the real program against the server. Throws when that URL
-// is not on loopback.
+// The port and path of the build's update URL (the PAGEKEEP_UPDATE_URL
+// option, with "x64/" on the 64-bit build), for tests that run the real
+// program against the server. Throw when that URL is not on loopback.
 unsigned short ProgramPort();
+std::string ProgramPath();
 
 // A server on ProgramPort(); null when another run on this machine holds
 // that port (its server would answer instead of ours). Other start-up
