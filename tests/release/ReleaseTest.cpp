@@ -5,6 +5,7 @@
 // every test is skipped.
 
 #include "ProgramCopies.h"
+#include "shared/Architecture.h"
 #include "shared/Com.h"
 #include "update-server/UpdateServerProcess.h"
 
@@ -32,13 +33,22 @@ using UpdateServer::TUpdateServerProcess;
 
 constexpr const wchar_t *UninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
+// The release's files for the architecture of this test exe: the 64-bit
+// package and update folder sit beside the 32-bit ones.
+const bool Is64Bit = std::wstring(Architecture::Name) == L"x64";
+const std::wstring PackageSuffix = Is64Bit ? L"-x64" : L"";
+const std::wstring UpdateSubfolder = Is64Bit ? L"x64\\" : L"";
+const std::wstring ProductName = Is64Bit ? L"Pagekeep (64-bit)" : L"Pagekeep";
+
 // A folder that scripts/release wrote.
 struct TRelease {
   std::wstring Folder; // with its trailing backslash
   std::wstring Version;
 
-  std::wstring Package() const { return Folder + L"Pagekeep-" + Version + L".msi"; }
-  std::wstring Program() const { return Folder + L"update.data"; }
+  std::wstring Package() const { return Folder + L"Pagekeep-" + Version + PackageSuffix + L".msi"; }
+  // Where update.data, update.sig and update.php of this architecture are.
+  std::wstring UpdateFolder() const { return Folder + UpdateSubfolder; }
+  std::wstring Program() const { return UpdateFolder() + L"update.data"; }
 };
 
 std::optional<TRelease> ReleaseNamedBy(const wchar_t *aVariable) {
@@ -48,12 +58,18 @@ std::optional<TRelease> ReleaseNamedBy(const wchar_t *aVariable) {
     return std::nullopt;
   TRelease release{std::wstring(folder) + L"\\", L""};
   WIN32_FIND_DATAW found{};
+  // "Pagekeep-<version>.msi", the 32-bit package, names the version.
   HANDLE search = ::FindFirstFileW((release.Folder + L"Pagekeep-*.msi").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return std::nullopt;
+  do {
+    const std::wstring name = found.cFileName;
+    if (!name.ends_with(L"-x64.msi"))
+      release.Version = name.substr(9, name.size() - 9 - 4);
+  } while (release.Version.empty() && ::FindNextFileW(search, &found));
   ::FindClose(search);
-  const std::wstring name = found.cFileName;
-  release.Version = name.substr(9, name.size() - 9 - 4);
+  if (release.Version.empty())
+    return std::nullopt;
   return release;
 }
 
@@ -132,7 +148,7 @@ std::vector<std::wstring> UninstallEntries() {
         ERROR_SUCCESS)
       break;
     const std::wstring entry = std::wstring(UninstallKey) + L"\\" + name;
-    if (MachineValue(entry, L"DisplayName") == L"Pagekeep")
+    if (MachineValue(entry, L"DisplayName") == ProductName)
       entries.push_back(entry);
   }
   return entries;
@@ -350,8 +366,9 @@ TEST_P(SelfUpdate, AnInstalledOlderVersionTakesOnlyAReleaseItsSignatureProves) {
   WriteStoredVersion(fOld->Version);
   Harness::TTemporaryFolder forged(L"forged-release");
   WriteFileBytes(forged.Path() + L"update.data", ReadFileBytes(fNew->Program()));
-  WriteFileBytes(forged.Path() + L"update.sig", ReadFileBytes(fOld->Folder + L"update.sig"));
-  const std::wstring served = genuine ? fNew->Folder : forged.Path();
+  WriteFileBytes(forged.Path() + L"update.sig",
+                 ReadFileBytes(fOld->UpdateFolder() + L"update.sig"));
+  const std::wstring served = genuine ? fNew->UpdateFolder() : forged.Path();
   TServerSetup setup;
   setup.Version = fNew->Version;
   setup.ReleaseFolder = served.substr(0, served.size() - 1);

@@ -145,18 +145,16 @@ HWND WaitForMessageWindow(DWORD aProcessId, const std::wstring &aClass,
   return found;
 }
 
+TOpenClipboard::TOpenClipboard() {
+  if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }, 3000ms))
+    throw std::runtime_error(LastErrorText("OpenClipboard"));
+}
+
+TOpenClipboard::~TOpenClipboard() {
+  ::CloseClipboard();
+}
+
 namespace {
-// Opens the clipboard, retrying briefly while another process holds it.
-class TOpenClipboard {
-public:
-  TOpenClipboard() {
-    if (!WaitUntil([] { return ::OpenClipboard(nullptr) != FALSE; }, 3000ms))
-      throw std::runtime_error(LastErrorText("OpenClipboard"));
-  }
-  TOpenClipboard(const TOpenClipboard &) = delete;
-  TOpenClipboard &operator=(const TOpenClipboard &) = delete;
-  ~TOpenClipboard() { ::CloseClipboard(); }
-};
 
 bool IsGdiFormat(UINT aFormat) {
   return aFormat == CF_BITMAP || aFormat == CF_PALETTE || aFormat == CF_METAFILEPICT ||

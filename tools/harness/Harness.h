@@ -82,6 +82,16 @@ HWND WaitForWindow(DWORD aProcessId, const std::wstring &aClass, const std::wstr
 HWND WaitForMessageWindow(DWORD aProcessId, const std::wstring &aClass,
                           std::chrono::milliseconds aTimeout = 10000ms);
 
+// Opens the clipboard on this thread for as long as it lives, retrying
+// briefly while another process holds it; throws when it never opens.
+class TOpenClipboard {
+public:
+  TOpenClipboard();
+  TOpenClipboard(const TOpenClipboard &) = delete;
+  TOpenClipboard &operator=(const TOpenClipboard &) = delete;
+  ~TOpenClipboard();
+};
+
 struct TClipFormat {
   UINT Format;
   TBytes Data;

@@ -17,6 +17,7 @@ namespace {
 constexpr const wchar_t *WindowClass = L"PagekeepCaptureClient";
 constexpr UINT HelperDoneMessage = WM_APP + 1;
 constexpr UINT HelperEndedMessage = WM_APP + 2;
+constexpr UINT OwnerAnsweredMessage = WM_APP + 3;
 constexpr UINT_PTR TimeCheckTimer = 1;
 // How often a capture's time is checked, and how long the render in
 // progress may still take once a command waits behind it.
@@ -62,6 +63,12 @@ bool ClipboardOwnerAnswers() {
   DWORD_PTR result = 0;
   return ::SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OwnerAnswerTime,
                                &result) != 0;
+}
+
+// The clipboard owner's answer to a ping comes back on this thread; it is
+// posted to the client's window, which may be gone by then.
+void CALLBACK OwnerAnswered(HWND, UINT, ULONG_PTR aClientWindow, LRESULT) {
+  ::PostMessageW(reinterpret_cast<HWND>(aClientWindow), OwnerAnsweredMessage, 0, 0);
 }
 
 } // namespace
@@ -148,6 +155,10 @@ LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARA
       self->HelperEnded();
       return 0;
     }
+    if (aMsg == OwnerAnsweredMessage) {
+      self->fOwnerPingOutstanding = false;
+      return 0;
+    }
     if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {
       self->CheckTime();
       return 0;
@@ -225,6 +236,7 @@ void TSystemPageClipboard::BeginCapture(bool aDetectApplication) {
   fBlock->Command.store(cmCapture);
   fInFlight = true;
   fHurried = false;
+  fOwnerPingOutstanding = false;
   fRequestTick = ::GetTickCount();
   CheckWin32(::SetEvent(fWake.Get()) != FALSE, "SetEvent");
   CheckWin32(::SetTimer(fWindow.Get(), TimeCheckTimer, TimeCheckPeriod, nullptr) != 0, "SetTimer");
@@ -254,8 +266,30 @@ void TSystemPageClipboard::HelperDone() {
 }
 
 void TSystemPageClipboard::CheckTime() {
-  if (fInFlight && !fCutResult && TimeIsUp())
+  if (!fInFlight || fCutResult)
+    return;
+  if (fHurried && fBlock->InRender.load())
+    PingClipboardOwner();
+  if (TimeIsUp())
     CutShort();
+}
+
+// Whether a read that a command waits behind is a program stuck in
+// rendering or the system copying data (a large picture takes a while to
+// reach another process under Wine) is told by the clipboard's owner: only
+// it can be rendering, and while it renders it answers nothing. It is
+// asked without waiting; the answer comes as a message.
+void TSystemPageClipboard::PingClipboardOwner() {
+  if (fOwnerPingOutstanding)
+    return;
+  const HWND owner = ::GetClipboardOwner();
+  if (!owner)
+    return;
+  if (::SendMessageCallbackW(owner, WM_NULL, 0, 0, OwnerAnswered,
+                             reinterpret_cast<ULONG_PTR>(fWindow.Get()))) {
+    fOwnerPingOutstanding = true;
+    fOwnerPingTick = ::GetTickCount();
+  }
 }
 
 bool TSystemPageClipboard::TimeIsUp() const {
@@ -268,7 +302,10 @@ bool TSystemPageClipboard::TimeIsUp() const {
   if (!fBlock->InRender.load())
     return false;
   const DWORD rendering = now - fBlock->RenderStartTick.load();
-  if (fHurried && rendering >= HurriedRenderGrace)
+  // Without an owner, or with one that answers, nothing is stuck in a
+  // render: the read goes on within the budget.
+  if (fHurried && rendering >= HurriedRenderGrace && fOwnerPingOutstanding &&
+      now - fOwnerPingTick >= HurriedRenderGrace)
     return true;
   return fBlock->RenderSpent.load() + rendering >= static_cast<DWORD>(RenderBudget.count());
 }

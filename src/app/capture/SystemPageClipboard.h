@@ -43,6 +43,7 @@ private:
   void HelperDone();
   void HelperEnded();
   void CheckTime();
+  void PingClipboardOwner();
   bool TimeIsUp() const;
   void CutShort();
   TClipboardState Collect(bool aCut);
@@ -67,6 +68,10 @@ private:
   // The capture in flight.
   bool fInFlight = false;
   bool fHurried = false;
+  // A ping of the clipboard's owner sent while a command waits, not yet
+  // answered, and when it went.
+  bool fOwnerPingOutstanding = false;
+  DWORD fOwnerPingTick = 0;
   std::int32_t fRequest = 0;
   DWORD fRequestTick = 0;
   TActiveApplication fApplication;
