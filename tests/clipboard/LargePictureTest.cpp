@@ -5,6 +5,7 @@
 #include "clipboard/ClipboardFormatState.h"
 #include "clipboard/ClipboardImages.h"
 #include "clipboard/ClipboardStateContainer.h"
+#include "harness/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -12,68 +13,7 @@ namespace {
 
 using namespace ClipboardTest;
 
-enum class TBitmapKind { bkScreenCompatible, bkDibSection };
-
-BITMAPINFO TopDown32(int aWidth, int aHeight) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = aWidth;
-  info.bmiHeader.biHeight = -aHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
-std::uint32_t PatternPixel(std::size_t aIndex) {
-  return static_cast<std::uint32_t>(aIndex * 2654435761u) & 0x00FFFFFF;
-}
-
-TBitmapHandle MakeBitmap(TBitmapKind aKind, int aWidth, int aHeight) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(aWidth) *
-                                    static_cast<std::size_t>(aHeight));
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = PatternPixel(i);
-  BITMAPINFO info = TopDown32(aWidth, aHeight);
-  TWindowDC screen(nullptr);
-  if (aKind == TBitmapKind::bkDibSection) {
-    void *bits = nullptr;
-    TBitmapHandle dib(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    CheckWin32(dib && bits, "CreateDIBSection");
-    std::memcpy(bits, pixels.data(), pixels.size() * 4);
-    ::GdiFlush();
-    return dib;
-  }
-  TBitmapHandle bitmap(::CreateCompatibleBitmap(screen.Get(), aWidth, aHeight));
-  CheckWin32(static_cast<bool>(bitmap), "CreateCompatibleBitmap");
-  CheckWin32(::SetDIBits(screen.Get(), bitmap.Get(), 0, static_cast<UINT>(aHeight), pixels.data(),
-                         &info, DIB_RGB_COLORS) == aHeight,
-             "SetDIBits");
-  return bitmap;
-}
-
-// Width, height and whether every pixel is the pattern's.
-struct TSeen {
-  int Width = 0, Height = 0;
-  bool Pattern = false;
-};
-
-TSeen Look(HBITMAP aBitmap) {
-  BITMAP header{};
-  CheckWin32(::GetObjectW(aBitmap, sizeof header, &header) == sizeof header, "GetObjectW");
-  TSeen seen{header.bmWidth, header.bmHeight, false};
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(seen.Width) *
-                                    static_cast<std::size_t>(seen.Height));
-  BITMAPINFO info = TopDown32(seen.Width, seen.Height);
-  TWindowDC screen(nullptr);
-  CheckWin32(::GetDIBits(screen.Get(), aBitmap, 0, static_cast<UINT>(seen.Height), pixels.data(),
-                         &info, DIB_RGB_COLORS) == seen.Height,
-             "GetDIBits");
-  seen.Pattern = true;
-  for (std::size_t i = 0; i < pixels.size() && seen.Pattern; ++i)
-    seen.Pattern = (pixels[i] & 0x00FFFFFF) == PatternPixel(i);
-  return seen;
-}
+using Harness::TBitmapKind;
 
 struct TPictureCase {
   const char *Name;
@@ -88,7 +28,8 @@ TEST_P(BitmapSizes, IsCapturedWholeAndRestoredWithItsPixels) {
   {
     TClipboardSession session;
     CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
-    TBitmapHandle bitmap = MakeBitmap(picture.Kind, picture.Width, picture.Height);
+    TBitmapHandle bitmap =
+        Harness::MakePatternBitmap(picture.Kind, picture.Width, picture.Height, 7);
     CheckWin32(::SetClipboardData(CF_BITMAP, bitmap.Get()) != nullptr, "SetClipboardData");
     bitmap.Detach();
   }
@@ -112,10 +53,10 @@ TEST_P(BitmapSizes, IsCapturedWholeAndRestoredWithItsPixels) {
   TClipboardSession session;
   const auto restored = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
   ASSERT_NE(nullptr, restored);
-  const TSeen seen = Look(restored);
+  const Harness::TPixels seen = Harness::ReadPixels(restored);
   EXPECT_EQ(picture.Width, seen.Width);
   EXPECT_EQ(picture.Height, seen.Height);
-  EXPECT_TRUE(seen.Pattern);
+  EXPECT_TRUE(seen.Pixels == Harness::PatternPixels(picture.Width, picture.Height, 7));
 }
 
 // Up to 8192 x 8192: 256 MiB of pixels, the largest picture kept.

@@ -1,6 +1,7 @@
 // Pictures copied as CF_BITMAP, from a few pixels to the largest the program
 // keeps: every one is recorded whole and comes back with its pixels.
 #include "PagekeepDriver.h"
+#include "harness/TestPictures.h"
 
 #include <chrono>
 #include <cstring>
@@ -10,60 +11,6 @@ namespace {
 
 using namespace PagekeepDriver;
 using namespace std::chrono_literals;
-
-enum class TBitmapKind {
-  bkScreenCompatible, // CreateCompatibleBitmap of the screen: a device bitmap
-  bkDibSection,       // CreateDIBSection: pixels the copying program can touch
-};
-
-// The pixel at (x, y) of every test picture: no two neighbours equal, so a
-// picture cut short, shifted or flipped shows.
-std::uint32_t PatternPixel(int aX, int aY, std::uint32_t aSeed) {
-  return (static_cast<std::uint32_t>(aX) * 2654435761u ^ static_cast<std::uint32_t>(aY) * 40503u ^
-          aSeed) &
-         0x00FFFFFF;
-}
-
-BITMAPINFO TopDown32(int aWidth, int aHeight) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = aWidth;
-  info.bmiHeader.biHeight = -aHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
-std::vector<std::uint32_t> Pattern(int aWidth, int aHeight, std::uint32_t aSeed) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(aWidth) *
-                                    static_cast<std::size_t>(aHeight));
-  for (int y = 0; y < aHeight; ++y)
-    for (int x = 0; x < aWidth; ++x)
-      pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(aWidth) +
-             static_cast<std::size_t>(x)] = PatternPixel(x, y, aSeed);
-  return pixels;
-}
-
-TBitmapHandle MakeBitmap(TBitmapKind aKind, int aWidth, int aHeight, std::uint32_t aSeed) {
-  const std::vector<std::uint32_t> pixels = Pattern(aWidth, aHeight, aSeed);
-  BITMAPINFO info = TopDown32(aWidth, aHeight);
-  TWindowDC screen(nullptr);
-  if (aKind == TBitmapKind::bkDibSection) {
-    void *bits = nullptr;
-    TBitmapHandle dib(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    CheckWin32(dib && bits, "CreateDIBSection");
-    std::memcpy(bits, pixels.data(), pixels.size() * 4);
-    ::GdiFlush();
-    return dib;
-  }
-  TBitmapHandle bitmap(::CreateCompatibleBitmap(screen.Get(), aWidth, aHeight));
-  CheckWin32(static_cast<bool>(bitmap), "CreateCompatibleBitmap");
-  CheckWin32(::SetDIBits(screen.Get(), bitmap.Get(), 0, static_cast<UINT>(aHeight), pixels.data(),
-                         &info, DIB_RGB_COLORS) == aHeight,
-             "SetDIBits");
-  return bitmap;
-}
 
 // A program's clipboard owner: a window of this thread, which answers while
 // the test waits (the harness pumps its messages).
@@ -84,42 +31,23 @@ void CopyBitmap(TBitmapHandle aBitmap, HWND aOwner) {
   aBitmap.Detach(); // the clipboard owns it now
 }
 
-struct TPictureOnClipboard {
-  int Width = 0, Height = 0;
-  std::vector<std::uint32_t> Pixels; // top row first, colour bits only
-};
-
-std::optional<TPictureOnClipboard> ClipboardPicture() {
+std::optional<TPixels> ClipboardPicture() {
   TOpenClipboard clipboard;
   const auto bitmap = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
   if (!bitmap)
     return std::nullopt;
-  BITMAP header{};
-  CheckWin32(::GetObjectW(bitmap, sizeof header, &header) == sizeof header, "GetObjectW");
-  TPictureOnClipboard picture;
-  picture.Width = header.bmWidth;
-  picture.Height = header.bmHeight;
-  picture.Pixels.resize(static_cast<std::size_t>(picture.Width) *
-                        static_cast<std::size_t>(picture.Height));
-  BITMAPINFO info = TopDown32(picture.Width, picture.Height);
-  TWindowDC screen(nullptr);
-  CheckWin32(::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(picture.Height),
-                         picture.Pixels.data(), &info, DIB_RGB_COLORS) == picture.Height,
-             "GetDIBits");
-  for (std::uint32_t &pixel : picture.Pixels)
-    pixel &= 0x00FFFFFF;
-  return picture;
+  return ReadPixels(bitmap);
 }
 
 // Size and every pixel; on a difference, where the first one is.
-testing::AssertionResult IsPattern(const std::optional<TPictureOnClipboard> &aPicture, int aWidth,
-                                   int aHeight, std::uint32_t aSeed) {
+testing::AssertionResult IsPattern(const std::optional<TPixels> &aPicture, int aWidth, int aHeight,
+                                   std::uint32_t aSeed) {
   if (!aPicture)
     return testing::AssertionFailure() << "no CF_BITMAP on the clipboard";
   if (aPicture->Width != aWidth || aPicture->Height != aHeight)
     return testing::AssertionFailure() << "a " << aPicture->Width << "x" << aPicture->Height
                                        << " picture, not " << aWidth << "x" << aHeight;
-  const std::vector<std::uint32_t> expected = Pattern(aWidth, aHeight, aSeed);
+  const std::vector<std::uint32_t> expected = PatternPixels(aWidth, aHeight, aSeed);
   for (std::size_t i = 0; i < expected.size(); ++i)
     if (aPicture->Pixels[i] != expected[i])
       return testing::AssertionFailure()
@@ -168,7 +96,7 @@ TEST_P(LargePictures, ACopiedBitmapIsRecordedWholeAndRestored) {
   if (picture.Kind == TBitmapKind::bkDibSection && !DibSectionsCrossProcesses())
     GTEST_SKIP() << "under Wine another process cannot read a DIB section copied as CF_BITMAP";
   const TWindowHandle owner = MakeOwner();
-  CopyBitmap(MakeBitmap(picture.Kind, picture.Width, picture.Height, 7),
+  CopyBitmap(MakePatternBitmap(picture.Kind, picture.Width, picture.Height, 7),
              picture.WithOwner ? owner.Get() : nullptr);
   EXPECT_EQ(L"Page 1", PressAfterLargeCopy(fApp(), VK_NUMPAD1));
   EXPECT_EQ(L"Page 0", PressAfterLargeCopy(fApp(), VK_NUMPAD0));
@@ -205,7 +133,7 @@ TEST_F(LargePicturesAtOnce, SeveralLargePicturesInSeveralPagesAreEachKeptWhole) 
     EXPECT_EQ(L"Page " + std::to_wstring(page),
               PressAfterLargeCopy(fApp(), static_cast<WORD>(VK_NUMPAD0 + page)));
     const TPictureCase &picture = pictures[page];
-    CopyBitmap(MakeBitmap(picture.Kind, picture.Width, picture.Height, page), owner.Get());
+    CopyBitmap(MakePatternBitmap(picture.Kind, picture.Width, picture.Height, page), owner.Get());
   }
   for (std::uint32_t page = 0; page < std::size(pictures); ++page) {
     const TPictureCase &picture = pictures[page];

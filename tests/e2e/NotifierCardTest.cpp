@@ -1,5 +1,6 @@
 // The notifier card of the real program, as the screen shows it.
 #include "PagekeepDriver.h"
+#include "harness/TestPictures.h"
 
 #include <chrono>
 #include <cstring>
@@ -23,13 +24,7 @@ public:
   TCorner() : fPixels(Width * Height) {
     TWindowDC screen(nullptr);
     TMemoryDCHandle memory(::CreateCompatibleDC(screen.Get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = Width;
-    info.bmiHeader.biHeight = -Height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32(Width, Height);
     void *bits = nullptr;
     TBitmapHandle dib(::CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     CheckWin32(memory && dib && bits, "CreateDIBSection");

@@ -23,6 +23,9 @@ constexpr UINT_PTR TimeCheckTimer = 1;
 // progress may still take once a command waits behind it.
 constexpr UINT TimeCheckPeriod = 15;
 constexpr DWORD HurriedRenderGrace = 50;
+// A clipboard owner that leaves a ping unanswered this long is stuck in a
+// render; a busy machine can delay a working program's answer for a while.
+constexpr DWORD OwnerStuckAfter = 200;
 // A helper that has not even opened the clipboard by then is taken as hung.
 constexpr DWORD RequestLimit = static_cast<DWORD>(HoldLimit.count()) + 2000;
 // The page switch's wait for a clipboard another program holds; short,
@@ -268,17 +271,19 @@ void TSystemPageClipboard::HelperDone() {
 void TSystemPageClipboard::CheckTime() {
   if (!fInFlight || fCutResult)
     return;
-  if (fHurried && fBlock->InRender.load())
+  if (fBlock->InRender.load() &&
+      ::GetTickCount() - fBlock->RenderStartTick.load() >= HurriedRenderGrace)
     PingClipboardOwner();
   if (TimeIsUp())
     CutShort();
 }
 
-// Whether a read that a command waits behind is a program stuck in
-// rendering or the system copying data (a large picture takes a while to
-// reach another process under Wine) is told by the clipboard's owner: only
-// it can be rendering, and while it renders it answers nothing. It is
-// asked without waiting; the answer comes as a message.
+// Whether a read that takes a while is a program stuck in rendering or the
+// system copying data (a large picture takes a while to reach another
+// process under Wine) is told by the clipboard's owner: only it can be
+// rendering, and while it renders it answers nothing. It is asked again and
+// again while the read lasts, without waiting; the answer comes as a
+// message.
 void TSystemPageClipboard::PingClipboardOwner() {
   if (fOwnerPingOutstanding)
     return;
@@ -305,7 +310,7 @@ bool TSystemPageClipboard::TimeIsUp() const {
   // Without an owner, or with one that answers, nothing is stuck in a
   // render: the read goes on within the budget.
   if (fHurried && rendering >= HurriedRenderGrace && fOwnerPingOutstanding &&
-      now - fOwnerPingTick >= HurriedRenderGrace)
+      now - fOwnerPingTick >= OwnerStuckAfter)
     return true;
   return fBlock->RenderSpent.load() + rendering >= static_cast<DWORD>(RenderBudget.count());
 }
