@@ -170,3 +170,24 @@ TEST_F(UpdateServerRobustness, ServesOthersWhileClientsHoldTheirConnections) {
 }
 
 } // namespace
+
+namespace {
+
+// A served folder other than "/FOLDER/" of plain characters is refused at
+// start (exit code 2), never compared with request targets.
+class UpdateServerPathOption : public testing::TestWithParam<const wchar_t *> {};
+
+TEST_P(UpdateServerPathOption, IsRefusedUnlessAFolderBetweenSlashes) {
+  Harness::TProcess server(Harness::BesideThisExe(L"pagekeep-update-server.exe"),
+                           L"--version 1.1 --port 0 --quiet --path " +
+                               UpdateServer::QuoteArgument(GetParam()));
+  const auto code = server.WaitForExit(10s);
+  ASSERT_TRUE(code.has_value()) << "the server did not refuse the option";
+  EXPECT_EQ(2u, *code);
+}
+
+INSTANTIATE_TEST_SUITE_P(BadPaths, UpdateServerPathOption,
+                         testing::Values(L"", L"x64/", L"/x64", L"/x 64/", L"/x64?/"),
+                         [](const auto &aInfo) { return "Case" + std::to_string(aInfo.index); });
+
+} // namespace

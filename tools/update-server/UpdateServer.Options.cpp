@@ -81,7 +81,7 @@ bool ApplyOption(TOptions &aOptions, const std::wstring &aName, const std::wstri
   } else if (aName == L"--path") {
     // Printable ASCII between slashes: it is compared with request targets.
     const bool plain =
-        aValue.size() < 256 && aValue.front() == L'/' && aValue.back() == L'/' &&
+        !aValue.empty() && aValue.size() < 256 && aValue.front() == L'/' && aValue.back() == L'/' &&
         aValue.find_first_not_of(L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                  L"0123456789-._~/") == std::wstring::npos;
     if (!plain)

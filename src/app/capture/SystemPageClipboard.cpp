@@ -19,8 +19,9 @@ constexpr UINT HelperDoneMessage = WM_APP + 1;
 constexpr UINT HelperEndedMessage = WM_APP + 2;
 constexpr UINT OwnerAnsweredMessage = WM_APP + 3;
 constexpr UINT_PTR TimeCheckTimer = 1;
-// How often a capture's time is checked, and how long the render in
-// progress may still take once a command waits behind it.
+// How often a capture's time is checked, and how long a read may last
+// before its clipboard owner is pinged and, once a command waits behind it,
+// may be cut short.
 constexpr UINT TimeCheckPeriod = 15;
 constexpr DWORD HurriedRenderGrace = 50;
 // A clipboard owner that leaves a ping unanswered this long is stuck in a

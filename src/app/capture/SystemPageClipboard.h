@@ -68,7 +68,7 @@ private:
   // The capture in flight.
   bool fInFlight = false;
   bool fHurried = false;
-  // A ping of the clipboard's owner sent while a command waits, not yet
+  // A ping of the clipboard's owner, sent while a read lasts, not yet
   // answered, and when it went.
   bool fOwnerPingOutstanding = false;
   DWORD fOwnerPingTick = 0;
