@@ -235,6 +235,12 @@ protected:
         aTimeout);
     return seen;
   }
+  // The last of them; a word that says so when none came.
+  static std::wstring LastAnnouncementUntil(DWORD aProcessId, const std::wstring &aLast,
+                                            std::chrono::milliseconds aTimeout) {
+    const auto seen = AnnouncementsUntil(aProcessId, aLast, aTimeout);
+    return seen.empty() ? L"(no announcement)" : seen.back();
+  }
 
   std::optional<TRelease> fOld;
   std::optional<TRelease> fNew;
@@ -338,8 +344,7 @@ TEST_F(Release, AHigherVersionReplacesARunningOlderOneAndNeverTheReverse) {
   ASSERT_TRUE(::ShellExecuteExW(&open));
   const auto newer = WaitForReadyProcessOf(InstalledExe(), 15s);
   ASSERT_TRUE(newer.has_value()) << "the shortcut started no program";
-  EXPECT_EQ(L"3 Successfully updated",
-            AnnouncementsUntil(*newer, L"Successfully updated", 5s).back());
+  EXPECT_EQ(L"3 Successfully updated", LastAnnouncementUntil(*newer, L"Successfully updated", 5s));
   EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"version"));
   EXPECT_EQ(1u, fServer->Requests().size()) << "a check and no download";
 
@@ -383,11 +388,15 @@ TEST_P(SelfUpdate, AnInstalledOlderVersionTakesOnlyAReleaseItsSignatureProves) {
   EXPECT_TRUE(ReadFileBytes(InstalledExe()) == ReadFileBytes(expected.Program()));
   EXPECT_EQ(expected.Version, ProductVersionOf(InstalledExe()));
   const auto requests = fServer->Requests();
-  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.data"));
-  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.sig"));
+  std::string asked;
+  for (const std::string &request : requests)
+    asked += "\n  " + request;
+  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.data"))
+      << "the server was asked:" << asked;
+  EXPECT_NE(requests.end(), std::find(requests.begin(), requests.end(), "GET /update.sig"))
+      << "the server was asked:" << asked;
   if (genuine) {
-    EXPECT_EQ(L"1 Successfully updated",
-              AnnouncementsUntil(*back, L"Successfully updated", 5s).back());
+    EXPECT_EQ(L"1 Successfully updated", LastAnnouncementUntil(*back, L"Successfully updated", 5s));
     EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"version"));
   } else {
     EXPECT_EQ(fOld->Version, ReadValue(AppKey, L"version"));
