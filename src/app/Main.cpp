@@ -2,6 +2,7 @@
 #include "app/capture/CaptureHelper.h"
 #include "hotkey/GlobalHotkey.UniqueID.h"
 #include "shared/Text.h"
+#include "update/AutomaticUpdate.h"
 
 #include <exception>
 #include <string>
@@ -14,6 +15,9 @@ int WINAPI wWinMain(HINSTANCE aInstance, HINSTANCE, PWSTR, int) {
     // The process-wide objects exist before the form, on this thread.
     WndProcFilter();
     UniqueID();
+    // Only the program's own start clears what an earlier update left, and
+    // before anything else of it runs; capture helpers never do.
+    AutomaticUpdate.RemoveLeftovers();
     TMainForm form(aInstance);
     return RunMessageLoop();
   } catch (const std::exception &e) {

@@ -1,7 +1,7 @@
 #include "app/PageSaver.h"
 
+#include "shared/Registry.h"
 #include "shared/Trace.h"
-#include "update/AutomaticUpdate.Registry.h"
 
 #include <stdexcept>
 

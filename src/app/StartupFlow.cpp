@@ -1,8 +1,9 @@
 #include "app/StartupFlow.h"
+#include "app/StartupFlow.Parts.h"
 
 #include "shared/Paths.h"
+#include "shared/Registry.h"
 #include "shared/Trace.h"
-#include "update/AutomaticUpdate.Registry.h"
 
 #include <shellapi.h>
 
@@ -10,23 +11,10 @@
 
 namespace {
 
-constexpr const wchar_t *Caption = L"Pagekeep";
+using namespace StartupFlowParts;
+
 constexpr const wchar_t *VersionValue = L"version";
-constexpr std::uint32_t UntilHidden = 0xFFFFFFFF;
-constexpr DWORD Pause = 1000;
 constexpr DWORD GreetingTime = 10000;
-// The updater's own steps are bounded (check, signature, download); this
-// only keeps a hung one from holding the program back for ever.
-constexpr DWORD UpdaterTimeLimit = 5 * 60 * 1000;
-
-TStartupMessage Message(const std::wstring &aShort, const std::wstring &aDetailed,
-                        const std::wstring &aImage, std::uint32_t aTime) {
-  return {Caption, aShort, aDetailed, aImage, aTime};
-}
-
-std::wstring DownloadText(int aPercent) {
-  return L"Downloading update: " + std::to_wstring(aPercent) + L"%";
-}
 
 // "version" as the completion step sees it: a value of another type counts
 // as a stored version other than ours, so it is put right, not fatal.
@@ -62,6 +50,10 @@ bool TStartupHost::OpenProgram(const std::wstring &aPath, const std::wstring &aP
 
 void TStartupHost::EndProcess() {
   ::TerminateProcess(::GetCurrentProcess(), 0);
+}
+
+std::wstring UpdateFileArgument(const std::vector<std::wstring> &aArguments) {
+  return aArguments.size() >= 2 && aArguments.front() == L"-update" ? aArguments[1] : L"";
 }
 
 TStartupCourse StartupCourseFor(const std::vector<std::wstring> &aArguments) {
@@ -194,7 +186,8 @@ void TStartupFlow::Sleep(DWORD aMilliseconds) {
     throw EStartupCancelled();
 }
 
-void TStartupFlow::Start(TStartupCourse aCourse) {
+void TStartupFlow::Start(TStartupCourse aCourse, std::wstring aUpdateFile) {
+  fUpdateFile = std::move(aUpdateFile);
   Spawn([this, aCourse] {
     try {
       RunCourse(aCourse);
@@ -225,79 +218,6 @@ void TStartupFlow::GoOnAfterError(TStartupCourse aCourse) {
   if (aCourse == TStartupCourse::scUpdate)
     return fHost.EndProcess();
   UI([this] { fHost.CompleteStartup(); });
-}
-
-// An error in the update work (an unreadable identifier, say) counts as "no
-// update", and a refused or failed elevation keeps this process going:
-// either way the program ends up running with its tray icon and hotkeys.
-void TStartupFlow::CheckForUpdate() {
-  UI([this] {
-    fHost.ShowInfo(Message(L"Checking for new version...", L"", L"Search", UntilHidden));
-  });
-  bool updateNeeded = false;
-  try {
-    updateNeeded = fUpdater.UpdateAvailable();
-  } catch (const std::exception &) {
-    TraceDroppedError();
-    updateNeeded = false;
-  }
-  if (!updateNeeded)
-    UI([this] { fHost.ChangeInfo(Caption, L"Your version is actual", L"Actual"); });
-  Sleep(Pause);
-  UI([this] { fHost.HideInfo(); });
-  if (updateNeeded) {
-    Sleep(Pause);
-    if (RunElevatedUpdater())
-      return;
-  }
-  UI([this] { fHost.CompleteStartup(); });
-}
-
-// The updater runs elevated, so the program it swapped in must not be its
-// child: this process, with the user's own rights, waits for it to end and
-// starts the program at its path, new or not. True when this process is
-// done; false when it is to go on itself (elevation refused, the updater
-// not to be followed, or the start failing).
-bool TStartupFlow::RunElevatedUpdater() {
-  const std::wstring &exe = fUpdater.Settings().ExePath;
-  TKernelHandle updater;
-  if (!fUpdater.RunAsAdmin(nullptr, exe, L"-update", &updater) || !updater)
-    return false;
-  if (!WaitForProcess(updater.Get(), UpdaterTimeLimit))
-    return false;
-  if (!fHost.OpenProgram(exe, L"-updated"))
-    return false;
-  fHost.EndProcess();
-  return true;
-}
-
-// Throws EStartupCancelled when the flow is stopped meanwhile.
-bool TStartupFlow::WaitForProcess(HANDLE aProcess, DWORD aTimeLimit) {
-  const HANDLE handles[] = {aProcess, fStop.Get()};
-  const DWORD result = ::WaitForMultipleObjects(2, handles, FALSE, aTimeLimit);
-  if (result == WAIT_OBJECT_0 + 1)
-    throw EStartupCancelled();
-  return result == WAIT_OBJECT_0;
-}
-
-// The updater installs what it can and ends; the process that started it
-// starts the program again. Its progress text stays up through the pause.
-void TStartupFlow::InstallUpdate() {
-  UI([this] { fHost.ShowInfo(Message(L"Downloading update: 0%", L"", L"Download", UntilHidden)); });
-  try {
-    fUpdater.Update([this](const std::wstring &, std::uint8_t aPercent, std::uint8_t) {
-      const std::wstring text = DownloadText(aPercent);
-      UI([this, &text] { fHost.SetInfoComment(text); });
-    });
-  } catch (const EStartupCancelled &) {
-    throw;
-  } catch (const std::exception &) {
-    // The result of the update is not looked at; its failure is traced.
-    TraceDroppedError();
-  }
-  UI([this] { fHost.HideInfo(); });
-  Sleep(Pause);
-  fHost.EndProcess();
 }
 
 void TStartupFlow::RunInstallationSteps() {

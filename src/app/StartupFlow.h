@@ -64,14 +64,17 @@ public:
 };
 
 enum class TStartupCourse {
-  scCheck,  // no argument: ask the server; on an update run an elevated
-            // "-update", wait for it and start the program with "-updated"
-  scUpdate, // exactly "-update": download, check, swap, end
+  scCheck,  // no argument: ask the server; fetch and check an update, swap
+            // it in here or through an elevated "-update <file>", then start
+            // the program with "-updated"
+  scUpdate, // exactly "-update": check the handed file again, swap, end
   scNone,   // anything else: straight to CompleteStartup
 };
 
 // Decided by the first argument alone (aArguments without the program).
 TStartupCourse StartupCourseFor(const std::vector<std::wstring> &aArguments);
+// The checked file handed to "-update"; empty when there is none.
+std::wstring UpdateFileArgument(const std::vector<std::wstring> &aArguments);
 // This process's arguments, without the program.
 std::vector<std::wstring> ProgramArguments();
 
@@ -115,8 +118,10 @@ public:
   TStartupFlow &operator=(const TStartupFlow &) = delete;
   ~TStartupFlow();
 
-  // Starts the start-up thread for the course.
-  void Start(TStartupCourse aCourse);
+  // Starts the start-up thread for the course; aUpdateFile is what
+  // "-update" installs.
+  void Start(TStartupCourse aCourse,
+             std::wstring aUpdateFile = UpdateFileArgument(ProgramArguments()));
   // Steps 6 to 8 of CompleteStartup, on the main thread: autorun entry,
   // then at most one greeting.
   void RunInstallationSteps();
@@ -136,7 +141,12 @@ private:
   void RunCourse(TStartupCourse aCourse);
   void GoOnAfterError(TStartupCourse aCourse);
   void CheckForUpdate();
-  bool RunElevatedUpdater();
+  bool InstallOffered(const std::wstring &aOffered);
+  bool FetchChecked(const std::wstring &aOffered);
+  bool SwapHere();
+  bool RunElevatedUpdater(const std::wstring &aOffered);
+  void WaitForUpdater(HANDLE aUpdater);
+  bool StartUpdatedProgram();
   bool WaitForProcess(HANDLE aProcess, DWORD aTimeLimit);
   void InstallUpdate();
   void UI(const std::function<void()> &aStep);
@@ -145,6 +155,7 @@ private:
   TStartupHost &fHost;
   TAutomaticUpdate &fUpdater;
   TInstallationState fState;
+  std::wstring fUpdateFile;
   TKernelHandle fStop;
   TSleep fSleep;
   std::mutex fThreadsLock;

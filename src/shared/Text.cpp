@@ -64,3 +64,18 @@ std::wstring WideFromErrorText(std::string_view aText) {
     return *utf8;
   return WideFromAnsi(aText);
 }
+
+std::wstring QuotedArgument(std::wstring_view aArgument) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : aArgument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  return quoted.append(2 * backslashes, L'\\').append(L"\"");
+}

@@ -21,3 +21,7 @@ std::wstring WideFromAnsi(std::string_view aBytes);
 // and the system's are UTF-8; a message that is not valid UTF-8 came from
 // code that speaks the ANSI code page.
 std::wstring WideFromErrorText(std::string_view aText);
+
+// One argument of a command line, quoted so that CommandLineToArgvW gives it
+// back unchanged: backslashes before a quote doubled, the quote escaped.
+std::wstring QuotedArgument(std::wstring_view aArgument);

@@ -2,23 +2,10 @@
 // machine type.
 #include "update/AutomaticUpdate.h"
 
-#include <cstring>
+#include "update/ImageBytes.h"
 
-namespace {
-
-template <class T>
-bool ReadAt(const std::vector<std::uint8_t> &aImage, std::uint64_t aOffset, T &aValue) {
-  if (aOffset > aImage.size() || aImage.size() - aOffset < sizeof(T))
-    return false;
-  std::memcpy(&aValue, aImage.data() + aOffset, sizeof(T));
-  return true;
-}
-
-bool FitsIn(const std::vector<std::uint8_t> &aImage, std::uint64_t aOffset, std::uint64_t aSize) {
-  return aOffset <= aImage.size() && aSize <= aImage.size() - aOffset;
-}
-
-} // namespace
+using ImageBytes::FitsIn;
+using ImageBytes::ReadAt;
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "shared/Architecture.h"
 #include "shared/Paths.h"
-#include "update/AutomaticUpdate.Registry.h"
-#include "update/UpdateFile.h"
+#include "shared/Registry.h"
+#include "update/UpdateVersion.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -32,22 +32,6 @@ std::wstring NewIdentifier() {
   return text;
 }
 
-std::wstring WithoutTrailingSeparator(std::wstring aPath) {
-  while (!aPath.empty() && (aPath.back() == L'\\' || aPath.back() == L'/'))
-    aPath.pop_back();
-  return aPath;
-}
-
-bool IsFolderOfItsOwn(const std::wstring &aPath) {
-  const DWORD attributes = ::GetFileAttributesW(aPath.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool MoveDurably(const std::wstring &aFrom, const std::wstring &aTo) {
-  return ::MoveFileExW(aFrom.c_str(), aTo.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
 } // namespace
 
 std::wstring TAutomaticUpdate::DefaultBaseURL() {
@@ -58,20 +42,18 @@ TUpdateSettings TUpdateSettings::ForThisProgram() {
   TUpdateSettings settings;
   settings.BaseURL = TAutomaticUpdate::DefaultBaseURL();
   settings.ExePath = ModulePath();
+  settings.UserFolder = TAutomaticUpdate::DefaultUserFolder();
   return settings;
 }
 
-TAutomaticUpdate::TAutomaticUpdate(TUpdateSettings aSettings) : fSettings(std::move(aSettings)) {
-  RemoveLeftovers();
+std::wstring TAutomaticUpdate::DefaultUserFolder() {
+  wchar_t path[MAX_PATH];
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return {};
+  return std::wstring(path) + L"\\Pagekeep\\Update\\";
 }
 
-std::wstring TAutomaticUpdate::DownloadFolder() const {
-  return FolderOf(fSettings.ExePath) + L"Update\\";
-}
-
-std::wstring TAutomaticUpdate::BackupPath() const {
-  return fSettings.ExePath + L".old";
-}
+TAutomaticUpdate::TAutomaticUpdate(TUpdateSettings aSettings) : fSettings(std::move(aSettings)) {}
 
 std::wstring TAutomaticUpdate::AppGUID() {
   if (!fUID.empty())
@@ -88,90 +70,16 @@ std::wstring TAutomaticUpdate::AppGUID() {
   return fUID;
 }
 
-bool TAutomaticUpdate::UpdateAvailable() {
-  return IsOfferedVersion(THTTPDownloader::Download(UpdateCheckURL(fSettings.BaseURL, AppGUID())));
-}
-
-bool TAutomaticUpdate::Update(const TProgressEvent &aCallback) {
-  if (!UpdateAvailable())
-    return false;
-  return DownloadAndReplace(aCallback);
-}
-
-std::wstring TAutomaticUpdate::DownloadTarget() const {
-  return DownloadFolder() + FileNameOf(fSettings.ExePath);
-}
-
-// The signature comes first: without one there is nothing worth fetching.
-// The file is checked as it lies on disk, through the handle that renames
-// it, so what was checked is what runs.
-bool TAutomaticUpdate::DownloadAndReplace(const TProgressEvent &aCallback) {
-  TDownloadMemoryStream signature;
-  if (!THTTPDownloader::Download(fSettings.BaseURL + L"update.sig", signature, nullptr,
-                                 SignatureLimits) ||
-      signature.Bytes().size() != UpdateSignatureSize)
-    return false;
-  ::SHCreateDirectoryExW(nullptr, WithoutTrailingSeparator(DownloadFolder()).c_str(), nullptr);
-  bool verified = false;
-  bool swapped = false;
-  try {
-    TUpdateFile file(DownloadTarget());
-    if (THTTPDownloader::Download(fSettings.BaseURL + L"update.data", file, aCallback,
-                                  fSettings.DownloadLimits)) {
-      file.Flush();
-      const std::vector<std::uint8_t> image = file.ReadAll();
-      verified = IsCompleteExecutable(image, Architecture::OwnMachineType) &&
-                 IsSignedBy(image, signature.Bytes(), fSettings.Key);
-      swapped = verified && SwapIn(file);
-    }
-  } catch (const std::exception &) {
-    RemoveLeftovers();
-    throw;
-  }
-  // After a swap the backup is the program that runs this; after a failed
-  // one it may be all that is left of it.
-  if (verified)
-    RemoveDownload();
-  else
-    RemoveLeftovers();
-  return swapped;
-}
-
-// Both renames are checked: when the second fails the first is undone, so
-// the program's own path always holds a runnable executable.
-bool TAutomaticUpdate::SwapIn(TUpdateFile &aDownloaded) {
-  const std::wstring &exe = fSettings.ExePath;
-  const std::wstring backup = BackupPath();
-  // A backup that survived the last load (its program was still running)
-  // would block the first rename.
-  ::DeleteFileW(backup.c_str());
-  if (!RenameAllowed(exe, backup) || !MoveDurably(exe, backup))
-    return false;
-  if (RenameAllowed(DownloadTarget(), exe) && aDownloaded.RenameTo(exe))
-    return true;
-  if (!RenameAllowed(backup, exe) || !MoveDurably(backup, exe))
-    ::CopyFileW(backup.c_str(), exe.c_str(), TRUE);
-  return false;
-}
-
-bool TAutomaticUpdate::RenameAllowed(const std::wstring &aFrom, const std::wstring &aTo) const {
-  return !fSettings.RenameAllowed || fSettings.RenameAllowed(aFrom, aTo);
-}
-
-// Only what the updater itself makes: its download, its folder once empty
-// (a user's folder of the same name keeps everything else) and the backup.
-// A folder that is a link to elsewhere is left alone.
-void TAutomaticUpdate::RemoveLeftovers() {
-  RemoveDownload();
-  ::DeleteFileW(BackupPath().c_str());
-}
-
-void TAutomaticUpdate::RemoveDownload() {
-  const std::wstring folder = WithoutTrailingSeparator(DownloadFolder());
-  if (!IsFolderOfItsOwn(folder))
-    return;
-  ::DeleteFileW(DownloadTarget().c_str());
-  ::RemoveDirectoryW(folder.c_str());
+std::optional<std::wstring> TAutomaticUpdate::OfferedUpdate() {
+  const std::wstring answer =
+      THTTPDownloader::Download(UpdateCheckURL(fSettings.BaseURL, AppGUID()));
+  if (!IsOfferedVersion(answer))
+    return std::nullopt;
+  const std::wstring offered = TrimmedAnswer(answer);
+  // An older offer is never fetched: it could only be refused.
+  if (CompareVersions(offered, OwnVersion).value_or(0) <= 0 || RecentlyRefused(offered))
+    return std::nullopt;
+  return offered;
 }
 
 // Every supported Windows is of the NT family, so the administrator test is

@@ -4,16 +4,28 @@
 #include <stdexcept>
 #include <utility>
 
-TUpdateFile::TUpdateFile(std::wstring aPath)
-    : fPath(std::move(aPath)),
-      fFile(::CreateFileW(fPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+TUpdateFile::TUpdateFile(std::wstring aPath) : fPath(std::move(aPath)), fFile(CreateNew(fPath)) {
   CheckWin32(static_cast<bool>(fFile), "CreateFileW (update file)");
+}
+
+// Whatever bears the name goes first (a link goes as a link: deleting never
+// follows one); then only a new file is made, so nothing planted in between
+// is opened, truncated or followed.
+HANDLE TUpdateFile::CreateNew(const std::wstring &aPath) {
+  ::DeleteFileW(aPath.c_str());
+  return ::CreateFileW(aPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+void TUpdateFile::Keep() {
+  Flush();
+  fFile.Reset();
+  fKept = true;
 }
 
 TUpdateFile::~TUpdateFile() {
   fFile.Reset();
-  if (!fRenamed)
+  if (!fKept)
     ::DeleteFileW(fPath.c_str());
 }
 
@@ -59,7 +71,7 @@ bool TUpdateFile::RenameTo(const std::wstring &aTarget) {
   if (!::SetFileInformationByHandle(fFile.Get(), FileRenameInfo, info,
                                     static_cast<DWORD>(buffer.size())))
     return false;
-  fRenamed = true;
+  fKept = true;
   fPath = aTarget;
   // The new name is on disk before anyone starts the program by it.
   ::FlushFileBuffers(fFile.Get());

@@ -13,12 +13,12 @@
 
 class TUpdateFile : public TDownloadStream {
 public:
-  // Creates (or truncates) aPath with no sharing at all. Throws when it
-  // cannot be created.
+  // Creates aPath anew (removing what bore the name) with no sharing at
+  // all and without following a link. Throws when it cannot be created.
   explicit TUpdateFile(std::wstring aPath);
   TUpdateFile(const TUpdateFile &) = delete;
   TUpdateFile &operator=(const TUpdateFile &) = delete;
-  // Deletes the file unless it was renamed into place.
+  // Deletes the file unless it was renamed into place or kept.
   ~TUpdateFile() override;
 
   void Write(const void *aData, std::size_t aCount) override;
@@ -29,9 +29,13 @@ public:
   // Renames this very file (not whatever now bears its name) to aTarget,
   // which must not exist, and flushes it. False when that failed.
   bool RenameTo(const std::wstring &aTarget);
+  // Flushes and closes the file and leaves it where it is.
+  void Keep();
 
 private:
+  static HANDLE CreateNew(const std::wstring &aPath);
+
   std::wstring fPath;
   TFileHandle fFile;
-  bool fRenamed = false;
+  bool fKept = false;
 };

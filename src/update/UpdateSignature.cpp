@@ -1,6 +1,7 @@
 #include "update/UpdateSignature.h"
 
 #include "shared/Handles.h"
+#include "shared/Trace.h"
 #include "update/UpdatePublicKey.h"
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -32,19 +34,18 @@ constexpr NTSTATUS StatusSuccess = 0;
 constexpr NTSTATUS StatusInvalidSignature = static_cast<NTSTATUS>(0xC000A000);
 constexpr ULONG DigestSize = 32;
 
-class ECngFailure {
+// A failure of CNG itself, as opposed to a signature that does not verify.
+class ECngFailure : public std::runtime_error {
 public:
-  ECngFailure(const char *aWhat, NTSTATUS aStatus) : fWhat(aWhat), fStatus(aStatus) {}
-  void Trace() const {
-    wchar_t text[160];
-    std::swprintf(text, 160, L"Pagekeep: update signature check failed in %hs (0x%08lX)\n", fWhat,
-                  static_cast<unsigned long>(fStatus));
-    ::OutputDebugStringW(text);
-  }
+  ECngFailure(const char *aWhat, NTSTATUS aStatus) : std::runtime_error(Describe(aWhat, aStatus)) {}
 
 private:
-  const char *fWhat;
-  NTSTATUS fStatus;
+  static std::string Describe(const char *aWhat, NTSTATUS aStatus) {
+    char text[120];
+    std::snprintf(text, sizeof text, "update signature check failed in %s (0x%08lX)", aWhat,
+                  static_cast<unsigned long>(aStatus));
+    return text;
+  }
 };
 
 void Check(NTSTATUS aStatus, const char *aWhat) {
@@ -106,10 +107,11 @@ bool IsSignedBy(const std::vector<std::uint8_t> &aData, const std::vector<std::u
     if (status == StatusSuccess)
       return true;
     if (status != StatusInvalidSignature)
-      ECngFailure("BCryptVerifySignature", status).Trace();
+      throw ECngFailure("BCryptVerifySignature", status);
     return false;
-  } catch (const ECngFailure &failure) {
-    failure.Trace();
+  } catch (const std::exception &) {
+    // An update that cannot be checked is refused; the trace says why.
+    TraceDroppedError();
     return false;
   }
 }

@@ -3,7 +3,7 @@
 #include "app/MainForm.h"
 #include "harness/Harness.h"
 #include "harness/TrayCommands.h"
-#include "update/AutomaticUpdate.Registry.h"
+#include "shared/Registry.h"
 
 #include <gtest/gtest.h>
 

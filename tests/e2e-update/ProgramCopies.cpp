@@ -2,9 +2,12 @@
 
 #include "shared/Handles.h"
 
+#include <shlobj.h>
 #include <tlhelp32.h>
+#include <winioctl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <stdexcept>
 
@@ -100,6 +103,102 @@ std::wstring ReleaseFolder() {
 
 TBytes SecondBuild() {
   return ReadFileBytes(ReleaseFolder() + L"update.data");
+}
+
+std::wstring NewerVersion() {
+  const TBytes text = ReadFileBytes(ReleaseFolder() + L"update.data.version");
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring UserDownloadFolder() {
+  wchar_t path[MAX_PATH];
+  CheckWin32(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                          path)),
+             "SHGetFolderPathW");
+  return std::wstring(path) + L"\\Pagekeep\\Update";
+}
+
+void RemoveUserDownloadFolder() {
+  const std::wstring folder = UserDownloadFolder();
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return;
+  // A link goes as a link, its target's files stay.
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    for (const std::wstring &name : FilesIn(folder))
+      ::DeleteFileW((folder + L"\\" + name).c_str());
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+namespace {
+
+// A mount point's reparse data: substitute name, then print name, each
+// NUL-terminated, in one buffer.
+bool MakeJunction(const std::wstring &aLink, const std::wstring &aTarget) {
+  if (!::CreateDirectoryW(aLink.c_str(), nullptr))
+    return false;
+  TFileHandle link(::CreateFileW(aLink.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr));
+  const std::wstring substitute = L"\\??\\" + aTarget;
+  const size_t substituteBytes = substitute.size() * sizeof(wchar_t);
+  const size_t printBytes = aTarget.size() * sizeof(wchar_t);
+  std::vector<std::uint8_t> buffer(8 + 8 + substituteBytes + printBytes + 4, 0);
+  // Little-endian by bytes: GCC sees a possibly null data() in memcpy.
+  const auto put16 = [&](size_t aAt, size_t aValue) {
+    buffer.at(aAt) = static_cast<std::uint8_t>(aValue & 0xFF);
+    buffer.at(aAt + 1) = static_cast<std::uint8_t>((aValue >> 8) & 0xFF);
+  };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  put16(0, tag & 0xFFFF);
+  put16(2, tag >> 16);
+  put16(4, buffer.size() - 8);
+  put16(8, 0);
+  put16(10, substituteBytes);
+  put16(12, substituteBytes + 2);
+  put16(14, printBytes);
+  std::memcpy(buffer.data() + 16, substitute.c_str(), substituteBytes);
+  std::memcpy(buffer.data() + 16 + substituteBytes + 2, aTarget.c_str(), printBytes);
+  DWORD returned = 0;
+  if (link && ::DeviceIoControl(link.Get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr))
+    return true;
+  link.Reset();
+  ::RemoveDirectoryW(aLink.c_str());
+  return false;
+}
+
+bool IsLink(const std::wstring &aPath) {
+  const DWORD attributes = ::GetFileAttributesW(aPath.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+} // namespace
+
+bool PlantFolderLink(const std::wstring &aLink, const std::wstring &aTarget) {
+  const std::wstring target =
+      aTarget.ends_with(L"\\") ? aTarget.substr(0, aTarget.size() - 1) : aTarget;
+  if (MakeJunction(aLink, target) && IsLink(aLink))
+    return true;
+  return ::CreateSymbolicLinkW(aLink.c_str(), target.c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY |
+                                   SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+         IsLink(aLink);
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring &aFolder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((aFolder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..")
+      names.push_back(name);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
 }
 
 DWORD ParentOf(DWORD aProcessId) {

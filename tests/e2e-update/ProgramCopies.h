@@ -30,12 +30,27 @@ using Harness::ReadFileBytes;
 using Harness::TTemporaryFolder;
 using Harness::WriteFileBytes;
 
-// A release made at build time in bin\e2e-update: update.data, the build's
-// Pagekeep.exe with one letter of its DOS stub changed (another executable
-// that runs the same and is told apart by its bytes), its signature
-// update.sig, and other.sig, the signature of the build's own exe.
+// Releases made at build time in bin\e2e-update, each the build's
+// Pagekeep.exe claiming another version (second-build.py) with its
+// signature: update.data (newer, signed in update.sig), older.exe and
+// other-machine.exe (newer, of the other machine type), each with a .sig;
+// other.sig and server.sig sign the build's own exe and the update server's.
 std::wstring ReleaseFolder();
 TBytes SecondBuild();
+// The version update.data claims.
+std::wstring NewerVersion();
+
+// Where the program downloads an update: the user's own
+// %LOCALAPPDATA%\Pagekeep\Update, without its separator.
+std::wstring UserDownloadFolder();
+// Removes that folder (or the link planted there) with the files in it.
+void RemoveUserDownloadFolder();
+// Makes aLink a link to the folder aTarget: a junction, or a directory
+// symbolic link where the system has no junctions. False when it has
+// neither.
+bool PlantFolderLink(const std::wstring &aLink, const std::wstring &aTarget);
+// The files in a folder, without "." and "..".
+std::vector<std::wstring> FilesIn(const std::wstring &aFolder);
 
 // The process that started aProcessId; 0 when it is not found.
 DWORD ParentOf(DWORD aProcessId);

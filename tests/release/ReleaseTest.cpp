@@ -381,9 +381,14 @@ TEST_P(SelfUpdate, AnInstalledOlderVersionTakesOnlyAReleaseItsSignatureProves) {
     GTEST_SKIP() << PortTaken();
 
   Harness::TProcess first(InstalledExe());
-  EXPECT_TRUE(first.WaitForExit(15s).has_value()) << "the checking program handed over";
+  if (genuine) {
+    EXPECT_TRUE(first.WaitForExit(15s).has_value()) << "the checking program handed over";
+  }
   const auto back = WaitForReadyProcessOf(InstalledExe(), 30s);
-  ASSERT_TRUE(back.has_value()) << "no program came back";
+  ASSERT_TRUE(back.has_value()) << "no program came (back) up";
+  if (!genuine) {
+    EXPECT_EQ(first.Id(), *back) << "refused before anything was asked: the first program goes on";
+  }
   const TRelease &expected = genuine ? *fNew : *fOld;
   EXPECT_TRUE(ReadFileBytes(InstalledExe()) == ReadFileBytes(expected.Program()));
   EXPECT_EQ(expected.Version, ProductVersionOf(InstalledExe()));
@@ -400,6 +405,7 @@ TEST_P(SelfUpdate, AnInstalledOlderVersionTakesOnlyAReleaseItsSignatureProves) {
     EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"version"));
   } else {
     EXPECT_EQ(fOld->Version, ReadValue(AppKey, L"version"));
+    EXPECT_EQ(fNew->Version, ReadValue(AppKey, L"update.refused")) << "not fetched again today";
   }
   EXPECT_FALSE(Exists(InstallFolder() + L"Update\\Pagekeep.exe")) << "no download is left";
 

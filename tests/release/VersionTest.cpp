@@ -6,8 +6,8 @@
 
 #include "app/StartupFlow.h"
 #include "harness/Harness.h"
+#include "shared/Registry.h"
 #include "update-server/UpdateServerProcess.h"
-#include "update/AutomaticUpdate.Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -89,8 +89,10 @@ TEST(Version, TheUpdateCheckTakesItForUpToDate) {
     std::wstring Answer;
     bool Update;
   };
-  const std::wstring other = ExpectedVersion() == L"1.0" ? L"1.1" : L"1.0";
-  for (const TRow &row : {TRow{ExpectedVersion(), false}, TRow{other, true}}) {
+  // Only a newer offer is an update: "<version>.1" is newer, "0.<version>"
+  // older, whatever the version.
+  for (const TRow &row : {TRow{ExpectedVersion(), false}, TRow{ExpectedVersion() + L".1", true},
+                          TRow{L"0." + ExpectedVersion(), false}}) {
     UpdateServer::TServerSetup setup;
     setup.Version = row.Answer;
     UpdateServer::TUpdateServerProcess server(setup);

@@ -1,6 +1,8 @@
 #include "shared/Text.h"
 #include "shared/Handles.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,4 +48,21 @@ TEST(Text, Utf8RoundTripsAndALoneSurrogateIsRefusedOnlyWhenStrict) {
   EXPECT_EQ("a\xef\xbf\xbd"
             "b",
             Utf8FromWide(lone));
+}
+
+// What the elevated updater and the test servers are handed comes back as
+// it was, whatever backslashes, quotes and spaces it holds.
+TEST(Text, AQuotedArgumentComesBackFromTheCommandLineUnchanged) {
+  for (const std::wstring argument :
+       {L"", L"plain", L"C:\\Program Files\\Pagekeep\\", L"a \"quoted\" word", L"ends\\\\",
+        L"\\\\server\\share\\x.exe", L"tab\tand space", L"\\\"", L"\"\"\""}) {
+    const std::wstring line = L"program.exe " + QuotedArgument(argument) + L" next";
+    int count = 0;
+    wchar_t **arguments = ::CommandLineToArgvW(line.c_str(), &count);
+    ASSERT_NE(nullptr, arguments);
+    ASSERT_EQ(3, count) << QuotedArgument(argument).size();
+    EXPECT_EQ(argument, arguments[1]);
+    EXPECT_STREQ(L"next", arguments[2]);
+    ::LocalFree(arguments);
+  }
 }

@@ -1,6 +1,7 @@
 #include "update/AutomaticUpdate.h"
 #include "shared/Architecture.h"
-#include "update/AutomaticUpdate.Registry.h"
+#include "shared/Registry.h"
+#include "update/UpdateFolders.h"
 
 #include "UpdateTestSupport.h"
 #include "update-server/UpdateServerProcess.h"
@@ -19,8 +20,8 @@ using UpdateServer::TServerSetup;
 using UpdateServer::TUpdateServerProcess;
 
 const wchar_t *OldProgram = L"pagekeep-keepalive.exe";
-// Signed at build time with the key the build trusts, beside it as ".sig".
-const wchar_t *NewProgram = L"pagekeep-update-server.exe";
+// Any program that ends at once on an unknown option.
+const wchar_t *OtherProgram = L"pagekeep-update-server.exe";
 
 std::string Narrow(const std::wstring &aText) {
   std::string result;
@@ -71,15 +72,15 @@ protected:
 
   std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
 
-  // Serves aServed with the signature of the signed new program, which is
-  // right only when aServed is that program.
+  // Serves aServed with the signature of the signed newer build, which is
+  // right only when aServed is that build.
   void StartServer(const std::wstring &aVersion, const TBytes &aServed,
                    const wchar_t *aMode = L"normal") {
     WriteFileBytes(fServed.Path() + L"Pagekeep.exe", aServed);
     TServerSetup setup;
     setup.Version = aVersion;
     setup.Folder = fServed.Path();
-    setup.Signature = BuiltProgram(std::wstring(NewProgram) + L".sig");
+    setup.Signature = Fixture(L"update.sig");
     setup.Mode = aMode;
     fServer = std::make_unique<TUpdateServerProcess>(setup);
   }
@@ -89,8 +90,10 @@ protected:
     settings.BaseURL = fServer ? fServer->BaseURL() : L"http://127.0.0.1:1/";
     settings.ExePath = ExePath();
     settings.RegistryKey = fKey.Path();
+    settings.UserFolder = UserFolder();
     return settings;
   }
+  std::wstring UserFolder() const { return fUser.Path() + L"Update\\"; }
 
   void ExpectUntouched() {
     EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
@@ -100,6 +103,7 @@ protected:
 
   TTemporaryFolder fInstall{L"update-install"};
   TTemporaryFolder fServed{L"update-served"};
+  TTemporaryFolder fUser{L"update-user"};
   TTestRegistryKey fKey{CurrentTestName()};
   TBytes fOriginal;
   std::unique_ptr<TUpdateServerProcess> fServer;
@@ -253,15 +257,15 @@ TEST_F(AutomaticUpdateSwap, NoServerMeansNoUpdate) {
 }
 
 TEST_F(AutomaticUpdateSwap, NoUpdateTouchesNoFile) {
-  StartServer(L"1.0", ReadFileBytes(BuiltProgram(NewProgram)));
+  StartServer(L"1.0", NewerBuild());
   EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
   ExpectUntouched();
   EXPECT_EQ(1u, fServer->Requests().size());
 }
 
 TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftovers) {
-  const TBytes served = ReadFileBytes(BuiltProgram(NewProgram));
-  StartServer(L"1.1", served);
+  const TBytes served = NewerBuild();
+  StartServer(NewerVersion(), served);
   std::vector<int> percents;
   TAutomaticUpdate updater(Settings());
   EXPECT_TRUE(updater.Update([&](const std::wstring &, std::uint8_t aPercent, std::uint8_t) {
@@ -276,7 +280,7 @@ TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftove
                                       "GET /update.sig", "GET /update.data"}),
             fServer->Requests());
 
-  TAutomaticUpdate nextLoad(Settings());
+  TAutomaticUpdate(Settings()).RemoveLeftovers();
   EXPECT_FALSE(Exists(ExePath() + L".old"));
   EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
   EXPECT_EQ(served, ReadFileBytes(ExePath()));
@@ -285,8 +289,8 @@ TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableAndTheNextLoadRemovesTheLeftove
 // Windows lets a running program's file be renamed; the elevated copy
 // relies on that to move itself aside.
 TEST_F(AutomaticUpdateSwap, ReplacesTheExecutableWhileItRuns) {
-  const TBytes served = ReadFileBytes(BuiltProgram(NewProgram));
-  StartServer(L"1.1", served);
+  const TBytes served = NewerBuild();
+  StartServer(NewerVersion(), served);
   Harness::TProcess running(ExePath());
   EXPECT_TRUE(TAutomaticUpdate(Settings()).Update(nullptr));
   EXPECT_TRUE(running.IsRunning());
@@ -305,7 +309,7 @@ class AutomaticUpdateBadBody : public AutomaticUpdateFixture,
                                public testing::WithParamInterface<TBadBodyCase> {};
 
 TEST_P(AutomaticUpdateBadBody, NeverSwapsInAnythingButASignedCompleteExecutableOfItsOwnKind) {
-  StartServer(L"1.1", GetParam().Served(ReadFileBytes(BuiltProgram(NewProgram))), GetParam().Mode);
+  StartServer(NewerVersion(), GetParam().Served(NewerBuild()), GetParam().Mode);
   EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
   ExpectUntouched();
 }
@@ -342,7 +346,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 TEST_F(AutomaticUpdateSwap, FailedFirstRenameIsReportedAndLeavesTheProgram) {
-  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  StartServer(NewerVersion(), NewerBuild());
   WriteFileBytes(ExePath() + L".old", Text("an old program that still runs"));
   // Held open without delete sharing, as a still running old program would be.
   TFileHandle running(::CreateFileW((ExePath() + L".old").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -356,7 +360,7 @@ TEST_F(AutomaticUpdateSwap, FailedFirstRenameIsReportedAndLeavesTheProgram) {
 }
 
 TEST_F(AutomaticUpdateSwap, FailedSecondRenameIsUndone) {
-  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  StartServer(NewerVersion(), NewerBuild());
   TUpdateSettings settings = Settings();
   int moves = 0;
   settings.RenameAllowed = [&](const std::wstring &, const std::wstring &) { return ++moves != 2; };
@@ -365,10 +369,10 @@ TEST_F(AutomaticUpdateSwap, FailedSecondRenameIsUndone) {
   ExpectUntouched();
 }
 
-TEST_F(AutomaticUpdateSwap, AnUpdateFileThatCannotBeCreatedRaisesAndLeavesTheProgram) {
-  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+TEST_F(AutomaticUpdateSwap, NoFolderForTheCopyLeavesTheProgram) {
+  StartServer(NewerVersion(), NewerBuild());
   WriteFileBytes(fInstall.Path() + L"Update", Text("a file where the folder should be"));
-  EXPECT_THROW(TAutomaticUpdate(Settings()).Update(nullptr), std::runtime_error);
+  EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
   EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
   EXPECT_FALSE(Exists(ExePath() + L".old"));
 }
@@ -376,7 +380,7 @@ TEST_F(AutomaticUpdateSwap, AnUpdateFileThatCannotBeCreatedRaisesAndLeavesThePro
 // A file that is larger than the download cap is refused on its announced
 // length, and nothing of it stays on disk.
 TEST_F(AutomaticUpdateSwap, ADownloadPastTheSizeCapIsRefusedAndRemoved) {
-  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
+  StartServer(NewerVersion(), NewerBuild());
   TUpdateSettings settings = Settings();
   settings.DownloadLimits.MaxBytes = 64 * 1024;
   EXPECT_FALSE(TAutomaticUpdate(settings).Update(nullptr));
@@ -386,8 +390,8 @@ TEST_F(AutomaticUpdateSwap, ADownloadPastTheSizeCapIsRefusedAndRemoved) {
 // Between the download, the signature check and the rename, no other
 // program can open the downloaded file for writing.
 TEST_F(AutomaticUpdateSwap, TheDownloadCannotBeWrittenByOthersOnItsWay) {
-  StartServer(L"1.1", ReadFileBytes(BuiltProgram(NewProgram)));
-  const std::wstring download = fInstall.Path() + L"Update\\Pagekeep.exe";
+  StartServer(NewerVersion(), NewerBuild());
+  const std::wstring download = UserFolder() + L"Pagekeep.exe";
   bool tried = false;
   DWORD openError = 0;
   EXPECT_TRUE(
@@ -402,7 +406,7 @@ TEST_F(AutomaticUpdateSwap, TheDownloadCannotBeWrittenByOthersOnItsWay) {
       }));
   EXPECT_TRUE(tried);
   EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), openError);
-  EXPECT_EQ(ReadFileBytes(BuiltProgram(NewProgram)), ReadFileBytes(ExePath()));
+  EXPECT_EQ(NewerBuild(), ReadFileBytes(ExePath()));
 }
 
 using AutomaticUpdateLeftovers = AutomaticUpdateFixture;
@@ -413,9 +417,15 @@ TEST_F(AutomaticUpdateLeftovers, LoadRemovesTheDownloadItsFolderAndTheBackup) {
   WriteFileBytes(folder + L"Pagekeep.exe", Text("partial"));
   WriteFileBytes(ExePath() + L".old", fOriginal);
   WriteFileBytes(fInstall.Path() + L"keep.txt", Text("not ours"));
+  ASSERT_TRUE(::CreateDirectoryW(UserFolder().c_str(), nullptr));
+  WriteFileBytes(UserFolder() + L"Pagekeep.exe", Text("checked"));
+  WriteFileBytes(UserFolder() + L"update.sig", Text("signature"));
 
   TAutomaticUpdate updater(Settings());
+  EXPECT_TRUE(Exists(folder)) << "making the object removes nothing";
+  updater.RemoveLeftovers();
   EXPECT_FALSE(Exists(folder));
+  EXPECT_FALSE(Exists(UserFolder()));
   EXPECT_FALSE(Exists(ExePath() + L".old"));
   EXPECT_TRUE(Exists(fInstall.Path() + L"keep.txt"));
   EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
@@ -431,7 +441,7 @@ TEST_F(AutomaticUpdateLeftovers, AUsersUpdateFolderKeepsEverythingElse) {
   WriteFileBytes(folder + L"notes.txt", Text("mine"));
   WriteFileBytes(folder + L"sub\\deep.txt", Text("mine too"));
 
-  TAutomaticUpdate updater(Settings());
+  TAutomaticUpdate(Settings()).RemoveLeftovers();
   EXPECT_FALSE(Exists(folder + L"Pagekeep.exe"));
   EXPECT_EQ(Text("mine"), ReadFileBytes(folder + L"notes.txt"));
   EXPECT_EQ(Text("mine too"), ReadFileBytes(folder + L"sub\\deep.txt"));
@@ -446,15 +456,15 @@ TEST_F(AutomaticUpdateLeftovers, ADownloadInUseIsSkippedAndGoesAtTheNextLoad) {
                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                    nullptr));
     ASSERT_TRUE(busy);
-    TAutomaticUpdate updater(Settings());
+    TAutomaticUpdate(Settings()).RemoveLeftovers();
     EXPECT_TRUE(Exists(folder + L"Pagekeep.exe"));
   }
-  TAutomaticUpdate nextLoad(Settings());
+  TAutomaticUpdate(Settings()).RemoveLeftovers();
   EXPECT_FALSE(Exists(folder));
 }
 
 TEST_F(AutomaticUpdateLeftovers, NothingToRemoveChangesNothing) {
-  TAutomaticUpdate updater(Settings());
+  TAutomaticUpdate(Settings()).RemoveLeftovers();
   EXPECT_EQ(fOriginal, ReadFileBytes(ExePath()));
   ExpectUntouched();
 }
@@ -494,11 +504,12 @@ TEST(AutomaticUpdateElevation, RunAsAdminStartsTheProgramThroughTheShell) {
   settings.ExePath = L"C:\\nowhere\\Pagekeep.exe";
   TAutomaticUpdate updater(settings);
   // The server exits at once on an unknown option.
-  EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(NewProgram), L"--no-such-option"));
+  EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(OtherProgram), L"--no-such-option"));
   EXPECT_FALSE(updater.RunAsAdmin(nullptr, BuiltProgram(L"no-such-program.exe"), L""));
   // Asked for, the started process comes back to be waited for.
   TKernelHandle process;
-  EXPECT_TRUE(updater.RunAsAdmin(nullptr, BuiltProgram(NewProgram), L"--no-such-option", &process));
+  EXPECT_TRUE(
+      updater.RunAsAdmin(nullptr, BuiltProgram(OtherProgram), L"--no-such-option", &process));
   ASSERT_TRUE(process);
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 10000));
   DWORD code = 0;
@@ -529,7 +540,7 @@ struct TImageCase {
 class ExecutableImage : public testing::TestWithParam<TImageCase> {};
 
 TEST_P(ExecutableImage, OnlyACompleteExeOfTheOwnMachineTypeCounts) {
-  const TBytes image = ReadFileBytes(BuiltProgram(NewProgram));
+  const TBytes image = NewerBuild();
   EXPECT_EQ(GetParam().Complete,
             IsCompleteExecutable(GetParam().Make(image), Architecture::OwnMachineType));
 }
@@ -558,5 +569,58 @@ INSTANTIATE_TEST_SUITE_P(
                                },
                                false}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+using AutomaticUpdateRefusal = AutomaticUpdateFixture;
+
+// A refused offer (here a file the signature does not cover) is not fetched
+// again for a day; another offer is, and so is the same one a day later.
+TEST_F(AutomaticUpdateRefusal, ARefusedOfferIsNotFetchedAgainForADay) {
+  StartServer(NewerVersion(), WithChangedStub(NewerBuild()));
+  EXPECT_FALSE(TAutomaticUpdate(Settings()).Update(nullptr));
+  EXPECT_EQ(3u, fServer->Requests().size()) << "check, signature, download";
+  TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), false);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(NewerVersion(), Registry::ReadString(key.Get(), L"update.refused"));
+  EXPECT_EQ(L"signature", Registry::ReadString(key.Get(), L"update.refused.reason"));
+  ExpectUntouched();
+  EXPECT_FALSE(Exists(UserFolder())) << "the refused download is removed";
+
+  TAutomaticUpdate again(Settings());
+  EXPECT_FALSE(again.UpdateAvailable());
+  EXPECT_TRUE(again.RecentlyRefused(NewerVersion()));
+  EXPECT_FALSE(again.RecentlyRefused(L"99.0")) << "another offer is fetched";
+  EXPECT_EQ(4u, fServer->Requests().size()) << "only the check";
+
+  const auto refusedAt = Registry::ReadQword(key.Get(), L"update.refused.time");
+  ASSERT_TRUE(refusedAt.has_value());
+  for (const std::uint64_t other : {*refusedAt - TAutomaticUpdate::RefusalMemory - 1,
+                                    *refusedAt + 2 * TAutomaticUpdate::RefusalMemory}) {
+    Registry::WriteQword(key.Get(), L"update.refused.time", other);
+    EXPECT_FALSE(TAutomaticUpdate(Settings()).RecentlyRefused(NewerVersion()))
+        << "a day ago, or a clock put back by two";
+  }
+}
+
+// The first process fetches into a folder of the user's own; a link planted
+// there leads the download nowhere.
+TEST_F(AutomaticUpdateRefusal, ALinkWhereTheDownloadGoesIsRefused) {
+  StartServer(NewerVersion(), NewerBuild());
+  TTemporaryFolder elsewhere{L"update-elsewhere"};
+  const std::wstring link = UpdateFolders::WithoutTrailingSeparator(UserFolder());
+  if (!::CreateSymbolicLinkW(link.c_str(), elsewhere.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+    GTEST_SKIP() << "no directory links here (error " << ::GetLastError() << ")";
+  const DWORD attributes = ::GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    ::RemoveDirectoryW(link.c_str());
+    GTEST_SKIP() << "this system shows the directory link as a plain folder (Wine does)";
+  }
+  TAutomaticUpdate updater(Settings());
+  EXPECT_EQ(std::optional(TUpdateVerdict::uvUnsafeLocation),
+            updater.Fetch(NewerVersion(), nullptr));
+  EXPECT_FALSE(Exists(elsewhere.Path() + L"Pagekeep.exe"));
+  EXPECT_FALSE(Exists(elsewhere.Path() + L"update.sig"));
+  ::RemoveDirectoryW(link.c_str());
+  ExpectUntouched();
+}
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "app/StartupFlow.h"
-#include "update/AutomaticUpdate.Registry.h"
+#include "shared/Registry.h"
 
 #include "UpdateTestSupport.h"
 #include "update-server/UpdateServerProcess.h"
@@ -27,6 +27,8 @@ const std::wstring Updated =
 const std::wstring Welcome =
     L"ShowInfo|Pagekeep|Successfully installed|Application is running in "
     L"background. To manage it, use the icon in the system tray|Hello|10000";
+// The server offers the version of the signed newer build.
+const std::wstring Newer = L"newer";
 const std::wstring Balloon =
     L"Balloon|Pagekeep|Functions and shortcuts can be found in the context menu of this icon|10000";
 
@@ -82,6 +84,10 @@ public:
     std::lock_guard lock(fEventsLock);
     return fEvents;
   }
+  void Clear() {
+    std::lock_guard lock(fEventsLock);
+    fEvents.clear();
+  }
   // The events without the download progress lines, and those lines alone.
   TEvents Skeleton() {
     TEvents events = Events();
@@ -127,16 +133,20 @@ protected:
 
   std::wstring ExePath() const { return fInstall.Path() + L"Pagekeep.exe"; }
 
-  // Serves the signed update server's exe as the new program.
+  // Serves the signed newer build; Newer offers its version.
   void StartServer(const std::wstring &aVersion, const wchar_t *aMode = L"normal") {
-    WriteFileBytes(fServed.Path() + L"Pagekeep.exe",
-                   ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")));
+    WriteFileBytes(fServed.Path() + L"Pagekeep.exe", NewerBuild());
     TServerSetup setup;
-    setup.Version = aVersion;
+    setup.Version = aVersion == Newer ? NewerVersion() : aVersion;
     setup.Folder = fServed.Path();
-    setup.Signature = BuiltProgram(L"pagekeep-update-server.exe.sig");
+    setup.Signature = Fixture(L"update.sig");
     setup.Mode = aMode;
     fServer = std::make_unique<TUpdateServerProcess>(setup);
+  }
+  std::wstring UserFolder() const { return fUser.Path() + L"Update\\"; }
+  std::wstring FetchedPath() const { return UserFolder() + L"Pagekeep.exe"; }
+  std::wstring ElevatedStart() const {
+    return L"RunAsAdmin|runas|" + ExePath() + L"|-update \"" + FetchedPath() + L"\"";
   }
 
   // Runs one course to its end with the sleeps recorded, not slept.
@@ -145,6 +155,8 @@ protected:
     settings.BaseURL = fServer ? fServer->BaseURL() : L"http://127.0.0.1:1/";
     settings.ExePath = ExePath();
     settings.RegistryKey = fKey.Path();
+    settings.UserFolder = UserFolder();
+    settings.FolderWritable = [this](const std::wstring &) { return fFolderWritable; };
     // The elevated updater is "started" as a process that has ended.
     settings.Launcher = [this](SHELLEXECUTEINFOW &aInfo) {
       fHost.Event(std::wstring(L"RunAsAdmin|") + aInfo.lpVerb + L"|" + aInfo.lpFile + L"|" +
@@ -159,7 +171,7 @@ protected:
       fHost.OnCompleteStartup = [&flow] { flow.RunInstallationSteps(); };
     flow.SetSleep(
         [this](DWORD aMilliseconds) { fHost.Event(L"Sleep|" + std::to_wstring(aMilliseconds)); });
-    flow.Start(aCourse);
+    flow.Start(aCourse, fUpdateFile);
     flow.Join();
     for (auto id : fHost.HandOverThreads())
       EXPECT_NE(std::this_thread::get_id(), id) << "a hand-over from the calling thread";
@@ -170,11 +182,14 @@ protected:
 
   TTemporaryFolder fInstall{L"update-install"};
   TTemporaryFolder fServed{L"update-served"};
+  TTemporaryFolder fUser{L"update-user"};
   TTestRegistryKey fKey{CurrentTestName()};
   std::unique_ptr<TUpdateServerProcess> fServer;
   std::unique_ptr<TAutomaticUpdate> fUpdater;
   TFakeHost fHost;
   bool fElevationAccepted = true;
+  bool fFolderWritable = false;
+  std::wstring fUpdateFile; // what "-update" is handed
   bool fCompleteWithInstallationSteps = false;
 };
 
@@ -212,35 +227,64 @@ TEST_F(StartupCheck, ServerDownCountsAsUpToDate) {
             Run(TStartupCourse::scCheck));
 }
 
-// The program after an update must not run with the updater's rights:
-// this process waits for the elevated updater and starts it itself.
-TEST_F(StartupCheck, UpdateRunsTheElevatedUpdaterThenStartsTheProgramItself) {
-  StartServer(L"1.1");
-  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
-                     L"RunAsAdmin|runas|" + ExePath() + L"|-update",
+// Fetched and checked first, with the user's rights; then, where the
+// program's folder is not the user's, the elevated copy installs the checked
+// file, and this process waits for it and starts the program itself (which
+// must not run with the updater's rights).
+TEST_F(StartupCheck, AnUpdateIsFetchedCheckedThenInstalledByTheElevatedCopy) {
+  StartServer(Newer);
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", Downloading, L"HideInfo", L"Sleep|1000",
+                     ElevatedStart(), L"Open|" + ExePath() + L"|-updated", L"EndProcess"}),
+            Run(TStartupCourse::scCheck));
+  const TEvents comments = fHost.Comments();
+  ASSERT_GE(comments.size(), 2u);
+  EXPECT_EQ(L"Comment|Downloading update: 0%", comments.front());
+  EXPECT_EQ(L"Comment|Downloading update: 100%", comments.back());
+  EXPECT_EQ(3u, fServer->Requests().size()) << "check, signature, download";
+  EXPECT_FALSE(Exists(UserFolder())) << "the fetched file goes once the updater has ended";
+}
+
+TEST_F(StartupCheck, AFolderOfTheUsersOwnIsUpdatedWithoutElevation) {
+  StartServer(Newer);
+  fFolderWritable = true;
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", Downloading, L"HideInfo",
                      L"Open|" + ExePath() + L"|-updated", L"EndProcess"}),
             Run(TStartupCourse::scCheck));
+  EXPECT_EQ(NewerBuild(), ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(UserFolder()));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
 }
 
 TEST_F(StartupCheck, ARestartThatFailsCompletesThisProcessInstead) {
-  StartServer(L"1.1");
+  StartServer(Newer);
   fHost.OpenSucceeds = false;
-  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
-                     L"RunAsAdmin|runas|" + ExePath() + L"|-update",
-                     L"Open|" + ExePath() + L"|-updated", L"CompleteStartup"}),
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", Downloading, L"HideInfo", L"Sleep|1000",
+                     ElevatedStart(), L"Open|" + ExePath() + L"|-updated", L"CompleteStartup"}),
             Run(TStartupCourse::scCheck));
 }
 
-TEST_F(StartupCheck, RefusedElevationGoesOnWithThisProcess) {
-  StartServer(L"1.1");
+// A refused prompt goes on with this process and is not asked again for
+// the same version within the day.
+TEST_F(StartupCheck, RefusedElevationGoesOnAndIsNotAskedAgain) {
+  StartServer(Newer);
   fElevationAccepted = false;
-  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", L"Sleep|1000",
-                     L"RunAsAdmin|runas|" + ExePath() + L"|-update", L"CompleteStartup"}),
+  EXPECT_EQ((TEvents{Checking, L"Sleep|1000", L"HideInfo", Downloading, L"HideInfo", L"Sleep|1000",
+                     ElevatedStart(), L"CompleteStartup"}),
             Run(TStartupCourse::scCheck));
+  EXPECT_FALSE(Exists(UserFolder()));
+  TRegistryKey app = Registry::OpenCurrentUserKey(fKey.Path(), false);
+  ASSERT_TRUE(app);
+  EXPECT_EQ(NewerVersion(), Registry::ReadString(app.Get(), L"update.refused"));
+  EXPECT_EQ(L"elevation", Registry::ReadString(app.Get(), L"update.refused.reason"));
+
+  fHost.Clear();
+  EXPECT_EQ((TEvents{Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}),
+            Run(TStartupCourse::scCheck));
+  EXPECT_EQ(4u, fServer->Requests().size()) << "the second start only checks";
 }
 
 TEST_F(StartupCheck, AnUnreadableIdentifierStillCompletes) {
-  StartServer(L"1.1");
+  StartServer(Newer);
   TRegistryKey key = Registry::OpenCurrentUserKey(fKey.Path(), true);
   DWORD number = 1;
   ::RegSetValueExW(key.Get(), L"app.uid", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number),
@@ -251,63 +295,100 @@ TEST_F(StartupCheck, AnUnreadableIdentifierStillCompletes) {
 }
 
 TEST_F(StartupCheck, OtherCoursesMakeNoRequest) {
-  StartServer(L"1.1");
+  StartServer(Newer);
   EXPECT_EQ((TEvents{L"CompleteStartup"}), Run(TStartupCourse::scNone));
   EXPECT_TRUE(fServer->Requests().empty());
 }
 
 using StartupUpdate = StartupFlowFixture;
 
-// The updater starts nothing: the process that started it does.
-TEST_F(StartupUpdate, DownloadsWithProgressSwapsAndEnds) {
-  StartServer(L"1.1");
-  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"EndProcess"}),
-            Run(TStartupCourse::scUpdate));
-  EXPECT_EQ(ReadFileBytes(BuiltProgram(L"pagekeep-update-server.exe")), ReadFileBytes(ExePath()));
-  const TEvents comments = fHost.Comments();
-  ASSERT_GE(comments.size(), 2u);
-  EXPECT_EQ(L"Comment|Downloading update: 0%", comments.front());
-  EXPECT_EQ(L"Comment|Downloading update: 100%", comments.back());
+// The elevated copy is handed the checked file; it downloads nothing,
+// installs that file once it has checked it again, and starts nothing.
+TEST_F(StartupUpdate, TheElevatedCopyInstallsTheHandedFileAndEnds) {
+  ASSERT_TRUE(::CreateDirectoryW(UserFolder().c_str(), nullptr));
+  WriteFileBytes(FetchedPath(), NewerBuild());
+  WriteFileBytes(UserFolder() + L"update.sig", ReadFileBytes(Fixture(L"update.sig")));
+  fUpdateFile = FetchedPath();
+  EXPECT_EQ((TEvents{L"EndProcess"}), Run(TStartupCourse::scUpdate));
+  EXPECT_EQ(NewerBuild(), ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
 }
 
+// What it is handed is checked again: an older signed build, a file whose
+// signature is another's, or nothing at all installs nothing.
+struct THandedFileCase {
+  const char *Name;
+  const wchar_t *Image;     // in the fixtures; empty: no file
+  const wchar_t *Signature; // in the fixtures
+};
+
+class StartupHandedFile : public StartupFlowFixture,
+                          public testing::WithParamInterface<THandedFileCase> {};
+
+TEST_P(StartupHandedFile, IsCheckedAgainAndNotInstalled) {
+  const TBytes before = ReadFileBytes(ExePath());
+  ASSERT_TRUE(::CreateDirectoryW(UserFolder().c_str(), nullptr));
+  if (*GetParam().Image) {
+    WriteFileBytes(FetchedPath(), ReadFileBytes(Fixture(GetParam().Image)));
+    WriteFileBytes(UserFolder() + L"update.sig", ReadFileBytes(Fixture(GetParam().Signature)));
+  }
+  fUpdateFile = FetchedPath();
+  EXPECT_EQ((TEvents{L"EndProcess"}), Run(TStartupCourse::scUpdate));
+  EXPECT_EQ(before, ReadFileBytes(ExePath()));
+  EXPECT_FALSE(Exists(ExePath() + L".old"));
+  EXPECT_FALSE(Exists(fInstall.Path() + L"Update"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartupHandedFile,
+    testing::Values(THandedFileCase{"OlderBuild", L"older.exe", L"older.exe.sig"},
+                    THandedFileCase{"AnotherFilesSignature", L"update.data", L"older.exe.sig"},
+                    THandedFileCase{"OtherMachineType", L"other-machine.exe",
+                                    L"other-machine.exe.sig"},
+                    THandedFileCase{"NoFile", L"", L""}),
+    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+// A fetch that fails or is refused asks nothing and leaves nothing: the
+// program goes on as it is.
 struct TFailedUpdateCase {
   const char *Name;
-  const wchar_t *Version;
   const wchar_t *Mode;
-  bool UpdateFolderIsAFile;
+  bool UserFolderIsAFile;
 };
 
 class StartupFailedUpdate : public StartupFlowFixture,
                             public testing::WithParamInterface<TFailedUpdateCase> {};
 
-TEST_P(StartupFailedUpdate, EndsWithTheProgramUntouched) {
-  StartServer(GetParam().Version, GetParam().Mode);
-  if (GetParam().UpdateFolderIsAFile)
-    WriteFileBytes(fInstall.Path() + L"Update", TBytes{'x'});
+TEST_P(StartupFailedUpdate, AsksNothingAndLeavesTheProgramUntouched) {
+  StartServer(Newer, GetParam().Mode);
+  if (GetParam().UserFolderIsAFile)
+    WriteFileBytes(fUser.Path() + L"Update", TBytes{'x'});
   const TBytes before = ReadFileBytes(ExePath());
-  EXPECT_EQ((TEvents{Downloading, L"HideInfo", L"Sleep|1000", L"EndProcess"}),
-            Run(TStartupCourse::scUpdate));
+  EXPECT_EQ(
+      (TEvents{Checking, L"Sleep|1000", L"HideInfo", Downloading, L"HideInfo", L"CompleteStartup"}),
+      Run(TStartupCourse::scCheck));
   EXPECT_EQ(before, ReadFileBytes(ExePath()));
   EXPECT_FALSE(Exists(ExePath() + L".old"));
+  if (!GetParam().UserFolderIsAFile) {
+    EXPECT_FALSE(Exists(UserFolder()));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, StartupFailedUpdate,
-    testing::Values(TFailedUpdateCase{"HtmlPage", L"1.1", L"html", false},
-                    TFailedUpdateCase{"Truncated", L"1.1", L"truncated", false},
-                    TFailedUpdateCase{"CutOff", L"1.1", L"cut", false},
-                    TFailedUpdateCase{"NoUpdateOnOffer", L"1.0", L"normal", false},
-                    TFailedUpdateCase{"Unsigned", L"1.1", L"nosig", false},
-                    TFailedUpdateCase{"WrongSignature", L"1.1", L"badsig", false},
-                    TFailedUpdateCase{"FileCannotBeCreated", L"1.1", L"normal", true}),
-    [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Failures, StartupFailedUpdate,
+                         testing::Values(TFailedUpdateCase{"HtmlPage", L"html", false},
+                                         TFailedUpdateCase{"Truncated", L"truncated", false},
+                                         TFailedUpdateCase{"CutOff", L"cut", false},
+                                         TFailedUpdateCase{"Unsigned", L"nosig", false},
+                                         TFailedUpdateCase{"WrongSignature", L"badsig", false},
+                                         TFailedUpdateCase{"FileCannotBeCreated", L"normal", true}),
+                         [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 // An error on a flow thread never ends the process: start-up completes as
 // if there were no update, and the elevated updater just ends.
 struct TThrowingHandOverCase {
   const char *Name;
   TStartupCourse Course;
-  const wchar_t *Version;
+  std::wstring Version;
   int ThrowAt;
   TEvents Expected;
 };
@@ -326,9 +407,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TThrowingHandOverCase{
             "CheckingMessage", TStartupCourse::scCheck, L"1.0", 1, {L"CompleteStartup"}},
-        TThrowingHandOverCase{"HideBeforeTheUpdater",
+        TThrowingHandOverCase{"HideBeforeTheUpdate",
                               TStartupCourse::scCheck,
-                              L"1.1",
+                              Newer,
                               2,
                               {Checking, L"Sleep|1000", L"CompleteStartup"}},
         TThrowingHandOverCase{"CompleteStartupItself",
@@ -337,8 +418,11 @@ INSTANTIATE_TEST_SUITE_P(
                               4,
                               {Checking, Actual, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}},
         TThrowingHandOverCase{"NoCourse", TStartupCourse::scNone, L"1.0", 1, {L"CompleteStartup"}},
-        TThrowingHandOverCase{
-            "DownloadMessage", TStartupCourse::scUpdate, L"1.1", 1, {L"EndProcess"}}),
+        TThrowingHandOverCase{"DownloadMessage",
+                              TStartupCourse::scCheck,
+                              Newer,
+                              3,
+                              {Checking, L"Sleep|1000", L"HideInfo", L"CompleteStartup"}}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });
 
 TEST(StartupFlowThreads, AGreetingWhoseHandOverFailsEndsQuietly) {

@@ -1,6 +1,7 @@
 #include "update/HTTPDownloader.h"
 
 #include "UpdateTestSupport.h"
+#include "shared/Text.h"
 #include "update-server/UpdateServerProcess.h"
 
 #include <winsock2.h>
@@ -179,8 +180,7 @@ class UpdateServerPathOption : public testing::TestWithParam<const wchar_t *> {}
 
 TEST_P(UpdateServerPathOption, IsRefusedUnlessAFolderBetweenSlashes) {
   Harness::TProcess server(Harness::BesideThisExe(L"pagekeep-update-server.exe"),
-                           L"--version 1.1 --port 0 --quiet --path " +
-                               UpdateServer::QuoteArgument(GetParam()));
+                           L"--version 1.1 --port 0 --quiet --path " + QuotedArgument(GetParam()));
   const auto code = server.WaitForExit(10s);
   ASSERT_TRUE(code.has_value()) << "the server did not refuse the option";
   EXPECT_EQ(2u, *code);

@@ -27,4 +27,17 @@ std::wstring BuiltProgram(const std::wstring &aFileName) {
   return Harness::BesideThisExe(aFileName);
 }
 
+std::wstring Fixture(const std::wstring &aFileName) {
+  return BuiltProgram(L"e2e-update\\" + aFileName);
+}
+
+TBytes NewerBuild() {
+  return ReadFileBytes(Fixture(L"update.data"));
+}
+
+std::wstring NewerVersion() {
+  const TBytes text = ReadFileBytes(Fixture(L"update.data.version"));
+  return std::wstring(text.begin(), text.end());
+}
+
 } // namespace UpdateTest

@@ -39,4 +39,12 @@ using Harness::WriteFileBytes;
 // A program of this build, beside the test exe.
 std::wstring BuiltProgram(const std::wstring &aFileName);
 
+// The signed builds made at build time for the update tests (bin\e2e-update):
+// the build's own program claiming other versions, each with its signature.
+std::wstring Fixture(const std::wstring &aFileName);
+// update.data: the newer build, signed in update.sig.
+TBytes NewerBuild();
+// The version it claims.
+std::wstring NewerVersion();
+
 } // namespace UpdateTest

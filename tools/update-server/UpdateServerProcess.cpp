@@ -1,5 +1,7 @@
 #include "update-server/UpdateServerProcess.h"
 
+#include "shared/Text.h"
+
 #include <stdexcept>
 
 namespace UpdateServer {
@@ -39,25 +41,25 @@ std::wstring EscapeForServer(const std::wstring &aText) {
 }
 
 std::wstring CommandLineFor(const TServerSetup &aSetup, const std::wstring &aLogPath) {
-  std::wstring line = L"--version " + QuoteArgument(EscapeForServer(aSetup.Version)) + L" --port " +
-                      std::to_wstring(aSetup.Port) + L" --mode " + QuoteArgument(aSetup.Mode) +
-                      L" --log " + QuoteArgument(aLogPath) + L" --parent " +
-                      std::to_wstring(::GetCurrentProcessId()) + L" --quiet --path " +
-                      QuoteArgument(std::wstring(aSetup.Path.begin(), aSetup.Path.end()));
+  std::wstring line =
+      L"--version " + QuotedArgument(EscapeForServer(aSetup.Version)) + L" --port " +
+      std::to_wstring(aSetup.Port) + L" --mode " + QuotedArgument(aSetup.Mode) + L" --log " +
+      QuotedArgument(aLogPath) + L" --parent " + std::to_wstring(::GetCurrentProcessId()) +
+      L" --quiet --path " + QuotedArgument(std::wstring(aSetup.Path.begin(), aSetup.Path.end()));
   if (!aSetup.Folder.empty())
-    line += L" --folder " + QuoteArgument(aSetup.Folder);
+    line += L" --folder " + QuotedArgument(aSetup.Folder);
   if (!aSetup.File.empty())
-    line += L" --file " + QuoteArgument(aSetup.File);
+    line += L" --file " + QuotedArgument(aSetup.File);
   if (!aSetup.Signature.empty())
-    line += L" --signature " + QuoteArgument(aSetup.Signature);
+    line += L" --signature " + QuotedArgument(aSetup.Signature);
   if (!aSetup.ReleaseFolder.empty())
-    line += L" --release-folder " + QuoteArgument(aSetup.ReleaseFolder);
+    line += L" --release-folder " + QuotedArgument(aSetup.ReleaseFolder);
   if (aSetup.ClientTimeLimit > 0)
     line += L" --client-time-limit " + std::to_wstring(aSetup.ClientTimeLimit);
   if (aSetup.Delay > 0)
     line += L" --delay " + std::to_wstring(aSetup.Delay);
   if (!aSetup.Charset.empty())
-    line += L" --charset " + QuoteArgument(aSetup.Charset);
+    line += L" --charset " + QuotedArgument(aSetup.Charset);
   return line;
 }
 
@@ -95,23 +97,6 @@ std::string ProgramPath() {
   ProgramPort();
   const size_t hostEnd = url.find('/', std::string("http://").size());
   return url.substr(hostEnd);
-}
-
-std::wstring QuoteArgument(const std::wstring &aArgument) {
-  std::wstring result = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : aArgument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes before a quote are doubled, and the quote escaped.
-    result.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    result += c;
-  }
-  result.append(backslashes * 2, L'\\');
-  return result + L"\"";
 }
 
 TUpdateServerProcess::TUpdateServerProcess(const TServerSetup &aSetup)

@@ -61,7 +61,4 @@ std::string ProgramPath();
 // failures throw.
 std::unique_ptr<TUpdateServerProcess> StartOnProgramPort(TServerSetup aSetup);
 
-// Quotes one argument so that CommandLineToArgvW gives it back unchanged.
-std::wstring QuoteArgument(const std::wstring &aArgument);
-
 } // namespace UpdateServer

@@ -2,6 +2,7 @@
 
 #include "shared/Handles.h"
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,5 +26,14 @@ std::optional<std::wstring> ReadString(HKEY aKey, const std::wstring &aName);
 
 // Writes a REG_SZ value; throws on failure.
 void WriteString(HKEY aKey, const std::wstring &aName, const std::wstring &aValue);
+
+} // namespace Registry
+
+namespace Registry {
+
+// The REG_QWORD value, nothing when it is missing or of another type.
+std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName);
+// Writes a REG_QWORD value; throws on failure.
+void WriteQword(HKEY aKey, const std::wstring &aName, std::uint64_t aValue);
 
 } // namespace Registry

@@ -1,4 +1,4 @@
-#include "update/AutomaticUpdate.Registry.h"
+#include "shared/Registry.h"
 
 namespace Registry {
 
@@ -42,6 +42,29 @@ void WriteString(HKEY aKey, const std::wstring &aName, const std::wstring &aValu
   LSTATUS status = ::RegSetValueExW(aKey, aName.c_str(), 0, REG_SZ,
                                     reinterpret_cast<const BYTE *>(aValue.c_str()),
                                     static_cast<DWORD>((aValue.size() + 1) * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS)
+    throw std::runtime_error(LastErrorText("RegSetValueExW", static_cast<DWORD>(status)));
+}
+
+} // namespace Registry
+
+namespace Registry {
+
+std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName) {
+  std::uint64_t value = 0;
+  DWORD size = sizeof value;
+  const LSTATUS status =
+      ::RegGetValueW(aKey, nullptr, aName.c_str(), RRF_RT_REG_QWORD, nullptr, &value, &size);
+  if (status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE)
+    return std::nullopt;
+  if (status != ERROR_SUCCESS)
+    throw std::runtime_error(LastErrorText("RegGetValueW", static_cast<DWORD>(status)));
+  return value;
+}
+
+void WriteQword(HKEY aKey, const std::wstring &aName, std::uint64_t aValue) {
+  const LSTATUS status = ::RegSetValueExW(aKey, aName.c_str(), 0, REG_QWORD,
+                                          reinterpret_cast<const BYTE *>(&aValue), sizeof aValue);
   if (status != ERROR_SUCCESS)
     throw std::runtime_error(LastErrorText("RegSetValueExW", static_cast<DWORD>(status)));
 }
