@@ -28,7 +28,7 @@ TStoredVersion ReadVersion(HKEY aKey) {
     auto value = Registry::ReadString(aKey, VersionValue);
     return {value.has_value() && !value->empty(), value.value_or(L"")};
   } catch (const ERegistryTypeError &) {
-    return {true, L"(not a string)"};
+    return {true, L"(not a string)"}; // handled: another version, put right
   }
 }
 
@@ -165,6 +165,7 @@ void TStartupFlow::Spawn(std::function<void()> aBody) {
     try {
       body();
     } catch (const EStartupCancelled &) {
+      // handled: the form went away, nothing is left to do
     } catch (...) {
       TraceDroppedError();
     }

@@ -38,11 +38,11 @@ TLeftOutReason CaughtReason() {
   try {
     throw;
   } catch (const std::bad_alloc &) {
-    return TLeftOutReason::lrNoMemory;
+    return TLeftOutReason::lrNoMemory; // handled: each error is its reason
   } catch (const EFormatTooLarge &) {
-    return TLeftOutReason::lrTooLarge;
+    return TLeftOutReason::lrTooLarge; // handled: likewise
   } catch (const std::exception &) {
-    return TLeftOutReason::lrUnreadable;
+    return TLeftOutReason::lrUnreadable; // handled: likewise
   }
 }
 
@@ -107,7 +107,7 @@ std::optional<TLeftOutReason> TClipboardFormatState::Restore() const {
   try {
     RestoreData();
   } catch (const std::exception &) {
-    return CaughtReason();
+    return CaughtReason(); // handled: the caller records why it was left out
   }
   return std::nullopt;
 }

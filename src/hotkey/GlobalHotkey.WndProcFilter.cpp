@@ -57,6 +57,7 @@ LRESULT CALLBACK TWndProcFilter::ForwardingProc(HWND aWindow, UINT aMsg, WPARAM 
   try {
     self->WndProc(TMessage{aMsg, aWParam, aLParam, 0});
   } catch (...) {
+    TraceDroppedError();
   }
   // Refusing would hold up the user's log-off or shutdown, whatever state
   // the program is in (starting, updating, closing).

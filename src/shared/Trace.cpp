@@ -25,9 +25,9 @@ std::string CurrentErrorText() {
   try {
     throw;
   } catch (const std::exception &e) {
-    return e.what();
+    return e.what(); // handled: its text is what is asked for
   } catch (...) {
-    return "an error that is not a std::exception";
+    return "an error that is not a std::exception"; // handled: likewise
   }
 }
 
@@ -64,7 +64,8 @@ void TraceDroppedError(const char *aFile, int aLine, const char *aFunction) noex
     if (sink)
       sink(line);
   } catch (...) {
-    // Out of memory while tracing: the trace is the one thing that may go.
+    // handled: out of memory while tracing, the trace is the one thing that
+    // may go.
     ::OutputDebugStringW(L"Pagekeep: error dropped (no memory to describe it)\n");
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/Handles.h"
+#include "shared/Trace.h"
 
 // The one way a window is bound to the object that owns it. The owner passes
 // `this` as the creation parameter and keeps its HWND in a TWindowHandle
@@ -12,7 +13,7 @@
 //   without destroying the window a second time.
 // - No exception of any kind may unwind through the system's frames that
 //   called us: a message whose handling failed gets the default handling
-//   instead.
+//   instead, and the error a trace line.
 template <class TOwner> struct TWindowBinding {
   static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
                                      LPARAM aLParam) noexcept {
@@ -33,6 +34,7 @@ template <class TOwner> struct TWindowBinding {
     try {
       return owner->HandleMessage(aMsg, aWParam, aLParam);
     } catch (...) {
+      TraceDroppedError();
       return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
     }
   }

@@ -481,7 +481,7 @@ int Serve(const TOptions &aOptions, const TLogLine &aLog) {
         --clients;
       }).detach();
     } catch (const std::system_error &) {
-      --clients;
+      --clients; // handled: no thread for this client, its connection closes
     }
   }
 }

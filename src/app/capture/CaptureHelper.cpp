@@ -199,7 +199,7 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
     fBlock->Sequence.store(::GetClipboardSequenceNumber());
     Publish(aIndex, *state);
   } catch (const std::bad_alloc &) {
-    leaveOut(TLeftOutReason::lrNoMemory);
+    leaveOut(TLeftOutReason::lrNoMemory); // handled: the snapshot says it was left out
   } catch (const std::exception &) {
     TraceDroppedError();
     leaveOut(TLeftOutReason::lrUnreadable);

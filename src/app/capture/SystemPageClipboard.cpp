@@ -399,6 +399,7 @@ std::unique_ptr<TClipboardFormatState> TSystemPageClipboard::TakeFormat(int aInd
         TSpanStream stream(data, size);
         return TClipboardStateContainer::LoadFormatFromStream(stream);
       } catch (const std::bad_alloc &) {
+        TraceDroppedError(); // no room for the data: memory is released below
       } catch (const std::exception &) {
         TraceDroppedError();
         return nullptr;

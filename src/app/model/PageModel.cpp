@@ -193,6 +193,7 @@ bool TPageModel::RunFirstWork() {
   try {
     RunCommand(work);
   } catch (const EClipboardOpenError &) {
+    // handled: another program holds the clipboard; the work is tried again
     WaitForClipboard();
     return false;
   }
