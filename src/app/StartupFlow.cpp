@@ -63,12 +63,10 @@ TStartupCourse StartupCourseFor(const std::vector<std::wstring> &aArguments) {
 }
 
 std::vector<std::wstring> ProgramArguments() {
-  int count = 0;
-  wchar_t **arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  CheckWin32(arguments != nullptr, "CommandLineToArgvW");
-  std::vector<std::wstring> result(arguments + (count > 0 ? 1 : 0), arguments + count);
-  ::LocalFree(arguments);
-  return result;
+  std::vector<std::wstring> arguments = CommandLineArguments(::GetCommandLineW());
+  if (!arguments.empty())
+    arguments.erase(arguments.begin());
+  return arguments;
 }
 
 TInstallationState::TInstallationState(std::wstring aExePath, std::wstring aAppKey,

@@ -9,8 +9,8 @@ std::string SystemErrorMessage(DWORD aError) {
       nullptr, aError, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
   if (length == 0 || !text)
     return "System error " + std::to_string(aError);
+  const TLocalMemory owned(text);
   std::wstring message(text, length);
-  ::LocalFree(text);
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
                               message.back() == L' ' || message.back() == L'.'))
     message.pop_back();

@@ -77,6 +77,9 @@ struct Global {
 struct EnhMetaFile {
   void operator()(HENHMETAFILE h) const noexcept { ::DeleteEnhMetaFile(h); }
 };
+struct Local {
+  void operator()(HLOCAL h) const noexcept { ::LocalFree(h); }
+};
 } // namespace HandleClosers
 
 struct TFileHandleTraits {
@@ -97,6 +100,9 @@ using TRegistryKey = TUniqueHandle<TNullHandleTraits<HKEY, HandleClosers::Regist
 using TGlobalHandle = TUniqueHandle<TNullHandleTraits<HGLOBAL, HandleClosers::Global>>;
 using TEnhMetaFileHandle =
     TUniqueHandle<TNullHandleTraits<HENHMETAFILE, HandleClosers::EnhMetaFile>>;
+// Memory the system allocated for us with LocalAlloc (FormatMessageW,
+// CommandLineToArgvW).
+using TLocalMemory = TUniqueHandle<TNullHandleTraits<HLOCAL, HandleClosers::Local>>;
 
 // A window DC obtained with GetDC, released with ReleaseDC.
 class TWindowDC {

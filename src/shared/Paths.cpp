@@ -2,6 +2,8 @@
 
 #include "shared/Handles.h"
 
+#include <shellapi.h>
+
 namespace {
 constexpr const wchar_t *Separators = L"\\/:";
 }
@@ -24,6 +26,20 @@ std::wstring ModulePath() {
 std::wstring FolderOf(const std::wstring &aPath) {
   const std::size_t separator = aPath.find_last_of(Separators);
   return separator == std::wstring::npos ? std::wstring() : aPath.substr(0, separator + 1);
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring aPath) {
+  while (!aPath.empty() && (aPath.back() == L'\\' || aPath.back() == L'/'))
+    aPath.pop_back();
+  return aPath;
+}
+
+std::vector<std::wstring> CommandLineArguments(const wchar_t *aCommandLine) {
+  int count = 0;
+  wchar_t **arguments = ::CommandLineToArgvW(aCommandLine, &count);
+  CheckWin32(arguments != nullptr, "CommandLineToArgvW");
+  const TLocalMemory owned(reinterpret_cast<HLOCAL>(arguments));
+  return std::vector<std::wstring>(arguments, arguments + count);
 }
 
 std::wstring FileNameOf(const std::wstring &aPath) {

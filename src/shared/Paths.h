@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Paths of the program and of files, one helper each.
 
@@ -12,5 +13,10 @@ std::wstring ModulePath();
 std::wstring FolderOf(const std::wstring &aPath);
 // The part of a path after its folder.
 std::wstring FileNameOf(const std::wstring &aPath);
+// aPath without the separators at its end.
+std::wstring WithoutTrailingSeparator(std::wstring aPath);
+// The arguments of a command line as CommandLineToArgvW splits it, the
+// program's name first. Throws std::runtime_error when it cannot.
+std::vector<std::wstring> CommandLineArguments(const wchar_t *aCommandLine);
 // An existing file, not a folder, with symbolic links followed.
 bool FileExists(const std::wstring &aFileName);

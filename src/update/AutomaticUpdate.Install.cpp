@@ -108,7 +108,7 @@ void TAutomaticUpdate::RemoveLeftovers() {
 }
 
 void TAutomaticUpdate::RemoveDownload() {
-  const std::wstring folder = UpdateFolders::WithoutTrailingSeparator(DownloadFolder());
+  const std::wstring folder = WithoutTrailingSeparator(DownloadFolder());
   if (!UpdateFolders::IsFolderOfItsOwn(folder))
     return;
   ::DeleteFileW(DownloadTarget().c_str());
@@ -122,7 +122,7 @@ std::wstring TAutomaticUpdate::FetchedPath() const {
 void TAutomaticUpdate::RemoveFetched() {
   if (fSettings.UserFolder.empty())
     return;
-  const std::wstring folder = UpdateFolders::WithoutTrailingSeparator(fSettings.UserFolder);
+  const std::wstring folder = WithoutTrailingSeparator(fSettings.UserFolder);
   if (!UpdateFolders::IsFolderOfItsOwn(folder))
     return;
   ::DeleteFileW(FetchedPath().c_str());

@@ -1,5 +1,7 @@
 #include "update/UpdateFolders.h"
 
+#include "shared/Paths.h"
+
 #include <shlobj.h>
 
 namespace UpdateFolders {
@@ -15,12 +17,6 @@ bool IsLinkOrFolder(HANDLE aFile, bool aWantFolder) {
 }
 
 } // namespace
-
-std::wstring WithoutTrailingSeparator(std::wstring aPath) {
-  while (!aPath.empty() && (aPath.back() == L'\\' || aPath.back() == L'/'))
-    aPath.pop_back();
-  return aPath;
-}
 
 bool IsFolderOfItsOwn(const std::wstring &aPath) {
   const DWORD attributes = ::GetFileAttributesW(aPath.c_str());

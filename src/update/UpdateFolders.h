@@ -30,6 +30,4 @@ bool IsFolderWritable(const std::wstring &aFolder);
 // True for an existing folder that is not a link or junction.
 bool IsFolderOfItsOwn(const std::wstring &aPath);
 
-std::wstring WithoutTrailingSeparator(std::wstring aPath);
-
 } // namespace UpdateFolders

@@ -48,3 +48,11 @@ TEST(Paths, FileExistsOnlyForFiles) {
   EXPECT_FALSE(FileExists(file)) << "gone";
   EXPECT_FALSE(FileExists(L""));
 }
+
+TEST(Paths, WithoutTrailingSeparatorDropsEverySeparatorAtTheEnd) {
+  EXPECT_EQ(L"C:\\a", WithoutTrailingSeparator(L"C:\\a\\"));
+  EXPECT_EQ(L"C:\\a", WithoutTrailingSeparator(L"C:\\a\\/\\"));
+  EXPECT_EQ(L"C:\\a", WithoutTrailingSeparator(L"C:\\a"));
+  EXPECT_EQ(L"", WithoutTrailingSeparator(L"\\"));
+  EXPECT_EQ(L"", WithoutTrailingSeparator(L""));
+}

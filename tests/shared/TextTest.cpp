@@ -1,7 +1,6 @@
 #include "shared/Text.h"
 #include "shared/Handles.h"
-
-#include <shellapi.h>
+#include "shared/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +56,9 @@ TEST(Text, AQuotedArgumentComesBackFromTheCommandLineUnchanged) {
        {L"", L"plain", L"C:\\Program Files\\Pagekeep\\", L"a \"quoted\" word", L"ends\\\\",
         L"\\\\server\\share\\x.exe", L"tab\tand space", L"\\\"", L"\"\"\""}) {
     const std::wstring line = L"program.exe " + QuotedArgument(argument) + L" next";
-    int count = 0;
-    wchar_t **arguments = ::CommandLineToArgvW(line.c_str(), &count);
-    ASSERT_NE(nullptr, arguments);
-    ASSERT_EQ(3, count) << QuotedArgument(argument).size();
+    const std::vector<std::wstring> arguments = CommandLineArguments(line.c_str());
+    ASSERT_EQ(3u, arguments.size()) << QuotedArgument(argument).size();
     EXPECT_EQ(argument, arguments[1]);
-    EXPECT_STREQ(L"next", arguments[2]);
-    ::LocalFree(arguments);
+    EXPECT_EQ(L"next", arguments[2]);
   }
 }

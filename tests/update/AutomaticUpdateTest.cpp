@@ -1,5 +1,6 @@
 #include "update/AutomaticUpdate.h"
 #include "shared/Architecture.h"
+#include "shared/Paths.h"
 #include "shared/Registry.h"
 #include "update/UpdateFolders.h"
 
@@ -606,7 +607,7 @@ TEST_F(AutomaticUpdateRefusal, ARefusedOfferIsNotFetchedAgainForADay) {
 TEST_F(AutomaticUpdateRefusal, ALinkWhereTheDownloadGoesIsRefused) {
   StartServer(NewerVersion(), NewerBuild());
   TTemporaryFolder elsewhere{L"update-elsewhere"};
-  const std::wstring link = UpdateFolders::WithoutTrailingSeparator(UserFolder());
+  const std::wstring link = WithoutTrailingSeparator(UserFolder());
   if (!::CreateSymbolicLinkW(link.c_str(), elsewhere.Path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
     GTEST_SKIP() << "no directory links here (error " << ::GetLastError() << ")";
   const DWORD attributes = ::GetFileAttributesW(link.c_str());

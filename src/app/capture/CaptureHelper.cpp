@@ -7,6 +7,7 @@
 #include "app/capture/CaptureStreams.h"
 #include "clipboard/ClipboardStateContainer.h"
 #include "shared/Handles.h"
+#include "shared/Paths.h"
 
 #include <shellapi.h>
 
@@ -17,15 +18,12 @@
 using namespace CaptureShared;
 
 std::wstring CaptureHelperBlockName(const wchar_t *aCommandLine) {
-  int count = 0;
-  wchar_t **arguments = ::CommandLineToArgvW(aCommandLine, &count);
-  if (!arguments)
-    return {};
-  std::wstring name;
-  if (count == 3 && std::wstring(arguments[1]) == HelperArgument)
-    name = arguments[2];
-  ::LocalFree(arguments);
-  return name;
+  try {
+    const std::vector<std::wstring> arguments = CommandLineArguments(aCommandLine);
+    return arguments.size() == 3 && arguments[1] == HelperArgument ? arguments[2] : L"";
+  } catch (const std::runtime_error &) {
+    return {}; // handled: a line the system cannot split names no helper
+  }
 }
 
 namespace {

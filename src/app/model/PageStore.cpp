@@ -1,15 +1,12 @@
 #include "app/model/PageStore.h"
 
+#include "shared/Paths.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
 
 namespace {
-
-std::wstring FolderOf(const std::wstring &aFileName) {
-  const std::size_t slash = aFileName.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : aFileName.substr(0, slash);
-}
 
 void ForceFolder(const std::wstring &aFolder) {
   if (aFolder.empty())
@@ -147,7 +144,7 @@ std::wstring TemporaryFileName(const std::wstring &aFileName) {
 }
 
 void WriteFileSafely(const std::wstring &aFileName, const std::function<void(TStream &)> &aWrite) {
-  ForceFolder(FolderOf(aFileName));
+  ForceFolder(WithoutTrailingSeparator(FolderOf(aFileName)));
   const std::wstring temporary = TemporaryFileName(aFileName);
   try {
     {
