@@ -42,12 +42,12 @@ TEST_F(HotkeysTest, UpAndDownStepThroughTheHistory) {
   EXPECT_EQ(L"first", ClipboardOrNone());
   EXPECT_EQ(L"History -2", fApp().Press(VK_UP));
   EXPECT_EQ(L"before start", ClipboardOrNone());
-  EXPECT_EQ(L"", fApp().Press(VK_UP)) << "past the oldest entry nothing happens";
+  EXPECT_EQ(L"", fApp().PressExpectingNothing(VK_UP)) << "past the oldest entry nothing happens";
   EXPECT_EQ(L"before start", ClipboardOrNone());
   EXPECT_EQ(L"History -1", fApp().Press(VK_DOWN));
   EXPECT_EQ(L"Page 0", fApp().Press(VK_DOWN));
   EXPECT_EQ(L"second", ClipboardOrNone());
-  EXPECT_EQ(L"", fApp().Press(VK_DOWN)) << "showing the page already";
+  EXPECT_EQ(L"", fApp().PressExpectingNothing(VK_DOWN)) << "showing the page already";
 }
 
 TEST_F(HotkeysTest, InfoAnnouncesWithoutChangingTheClipboard) {

@@ -5,7 +5,11 @@
 namespace PagekeepDriver {
 
 namespace {
+// How long nothing must happen for a key to have done nothing.
 constexpr auto QuietWait = 400ms;
+// How long a card that is to come may take: a loaded machine under Wine
+// takes far longer than the program's own work.
+constexpr auto CardWait = 5s;
 
 void Settle() {
   WaitUntil([] { return false; }, 250ms);
@@ -49,21 +53,29 @@ std::wstring TPagekeep::WaitForAnnouncement(unsigned aAfter) {
   return text.substr(text.find(L' ') + 1);
 }
 
-std::wstring TPagekeep::Press(WORD aKey, bool aWithWin) {
+std::wstring TPagekeep::PressAndWait(WORD aKey, bool aWithWin, std::chrono::milliseconds aWait) {
   const unsigned before = AnnouncementNumber();
   if (aWithWin)
     PressKeys({VK_LWIN, VK_MENU, aKey});
   else
     PressKeys({VK_MENU, aKey});
-  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, QuietWait))
+  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, aWait))
     return L"";
   return WaitForAnnouncement(before);
+}
+
+std::wstring TPagekeep::Press(WORD aKey, bool aWithWin) {
+  return PressAndWait(aKey, aWithWin, CardWait);
+}
+
+std::wstring TPagekeep::PressExpectingNothing(WORD aKey, bool aWithWin) {
+  return PressAndWait(aKey, aWithWin, QuietWait);
 }
 
 std::wstring TPagekeep::Command(unsigned aCommandID) {
   const unsigned before = AnnouncementNumber();
   ::PostMessageW(fTray, WM_COMMAND, aCommandID, 0);
-  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, QuietWait))
+  if (!WaitUntil([&] { return AnnouncementNumber() > before; }, CardWait))
     return L"";
   return WaitForAnnouncement(before);
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,14 +38,18 @@ public:
   std::wstring WaitForAnnouncement(unsigned aAfter);
 
   // Presses Alt+Win+aKey (or Alt+aKey) and returns the announcement it led
-  // to, "" when none came within the wait.
+  // to, "" when none came within a few seconds: for a key that shows a card.
   std::wstring Press(WORD aKey, bool aWithWin = true);
+  // The same for a key that is to do nothing: "" when no card came within
+  // a short quiet wait, else the card's text.
+  std::wstring PressExpectingNothing(WORD aKey, bool aWithWin = true);
   // Runs a tray-menu command and returns the announcement it led to.
   std::wstring Command(unsigned aCommandID);
   bool Checked(unsigned aCommandID) const;
   bool HasItem(unsigned aCommandID) const;
 
 private:
+  std::wstring PressAndWait(WORD aKey, bool aWithWin, std::chrono::milliseconds aWait);
   LRESULT ItemState(unsigned aCommandID) const;
 
   TProcess fProcess;
