@@ -101,6 +101,10 @@ std::wstring TClipboardFormatState::FormatName(WORD aFormat) {
   return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+bool TClipboardFormatState::IsKeptAsBlock(WORD aFormat) noexcept {
+  return aFormat != CF_BITMAP && aFormat != CF_ENHMETAFILE && !IsSynthesisedFormat(aFormat);
+}
+
 std::optional<TLeftOutReason> TClipboardFormatState::Restore() const {
   if (fData.empty() || IsSynthesisedFormat(fFormat))
     return std::nullopt;

@@ -41,6 +41,9 @@ public:
 
   // Registered name of a format; empty for predefined formats.
   static std::wstring FormatName(WORD aFormat);
+  // Whether a format is kept as its raw global memory block (not a picture,
+  // a metafile or a format the system synthesises).
+  static bool IsKeptAsBlock(WORD aFormat) noexcept;
 
   // Puts the data back on the clipboard, which the caller holds open and has
   // emptied. Empty data and the formats the system synthesises are skipped.

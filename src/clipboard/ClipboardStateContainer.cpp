@@ -36,9 +36,9 @@ const TClipboardFormatState &TClipboardStateContainer::operator[](int aIndex) co
 namespace {
 
 void WriteFormat(TTaggedWriter &aWriter, const TClipboardFormatState &aFormat) {
-  aWriter.WriteInteger(aFormat.Format());
-  aWriter.WriteString(aFormat.Name());
-  aWriter.WriteInteger(static_cast<std::int64_t>(aFormat.Data().size()));
+  const TBytes head = TClipboardStateContainer::FormatRecordHead(aFormat.Format(), aFormat.Name(),
+                                                                 aFormat.Data().size());
+  aWriter.WriteBytes(head.data(), head.size());
   aWriter.WriteBytes(aFormat.Data().data(), aFormat.Data().size());
 }
 
@@ -60,6 +60,16 @@ std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
 }
 
 } // namespace
+
+std::vector<std::uint8_t> TClipboardStateContainer::FormatRecordHead(WORD aFormat,
+                                                                     const std::wstring &aName,
+                                                                     std::size_t aDataSize) {
+  TBytes head;
+  AppendTaggedInteger(head, aFormat);
+  AppendTaggedString(head, aName);
+  AppendTaggedInteger(head, static_cast<std::int64_t>(aDataSize));
+  return head;
+}
 
 void TClipboardStateContainer::SaveToStream(TStream &aStream) const {
   TTaggedWriter writer(aStream);

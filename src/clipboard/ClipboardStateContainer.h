@@ -95,6 +95,10 @@ public:
   // snapshot travels format by format this way. Errors as above.
   static void SaveFormatToStream(const TClipboardFormatState &aFormat, TStream &aStream);
   static std::unique_ptr<TClipboardFormatState> LoadFormatFromStream(TStream &aStream);
+  // The bytes of a format's record before its data (id, name, data size),
+  // so that a writer can put the data behind them from wherever it is.
+  static std::vector<std::uint8_t> FormatRecordHead(WORD aFormat, const std::wstring &aName,
+                                                    std::size_t aDataSize);
 
 private:
   TItems fItems;

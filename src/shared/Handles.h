@@ -80,6 +80,9 @@ struct EnhMetaFile {
 struct Local {
   void operator()(HLOCAL h) const noexcept { ::LocalFree(h); }
 };
+struct MappedView {
+  void operator()(void *h) const noexcept { ::UnmapViewOfFile(h); }
+};
 } // namespace HandleClosers
 
 struct TFileHandleTraits {
@@ -103,6 +106,8 @@ using TEnhMetaFileHandle =
 // Memory the system allocated for us with LocalAlloc (FormatMessageW,
 // CommandLineToArgvW).
 using TLocalMemory = TUniqueHandle<TNullHandleTraits<HLOCAL, HandleClosers::Local>>;
+// A view of a file mapping, from MapViewOfFile: Get() is its first byte.
+using TMappedView = TUniqueHandle<TNullHandleTraits<void *, HandleClosers::MappedView>>;
 
 // A window DC obtained with GetDC, released with ReleaseDC.
 class TWindowDC {

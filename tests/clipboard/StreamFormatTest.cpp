@@ -98,6 +98,27 @@ TEST(StreamFormat, FormatWithoutDataIsSavedWithSizeZero) {
   EXPECT_EQ(Hex("02 01 02 03 12 00 00 00 00 02 00"), Saved(*MakeContainer({{3, L"", {}}})));
 }
 
+// The capture helper writes a format's record as its head followed by the
+// data taken straight from the clipboard's block; that must be the very
+// record the stream format writes, for every form of name and size.
+TEST(StreamFormat, RecordHeadFollowedByTheDataIsTheFormatsRecord) {
+  const std::vector<TFormatSpec> cases = {
+      {13, L"", Hex("68 00 69 00 00 00")},
+      {3, L"", {}},
+      {49152, L"Rich Format", Hex("01 02 03")},
+      {49153, std::wstring(300, L'n'), ::TBytes(40, 7)},
+      {49154, L"\u0424\u043e\u0440\u043c\u0430\u0442", ::TBytes(200, 9)},
+      {49155, L"Caf\u00e9 format", ::TBytes(70000, 1)}};
+  for (const TFormatSpec &spec : cases) {
+    const auto container = MakeContainer({spec});
+    TMemoryStream record;
+    TClipboardStateContainer::SaveFormatToStream((*container)[0], record);
+    const ::TBytes head =
+        TClipboardStateContainer::FormatRecordHead(spec.Format, spec.Name, spec.Data.size());
+    EXPECT_EQ(Concat({head, spec.Data}), record.Bytes()) << spec.Format;
+  }
+}
+
 void ExpectSameFormats(const TClipboardStateContainer &aExpected,
                        const TClipboardStateContainer &aActual) {
   ASSERT_EQ(aExpected.Count(), aActual.Count());

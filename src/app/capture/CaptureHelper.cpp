@@ -4,15 +4,17 @@
 
 #include "app/capture/CaptureRules.h"
 #include "app/capture/CaptureShared.h"
-#include "app/capture/CaptureStreams.h"
 #include "clipboard/ClipboardStateContainer.h"
 #include "shared/Handles.h"
 #include "shared/Paths.h"
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 using namespace CaptureShared;
@@ -32,22 +34,65 @@ std::int32_t Reason(TLeftOutReason aReason) {
   return static_cast<std::int32_t>(aReason) + 1;
 }
 
-// A view of a mapping, unmapped when it goes.
-class TView {
+// The mappings one capture's records go into (see SegmentSize), kept until
+// the program has taken them.
+class TSegmentWriter {
 public:
-  TView(HANDLE aMapping, DWORD aAccess, std::size_t aSize)
-      : fData(::MapViewOfFile(aMapping, aAccess, 0, 0, aSize)) {}
-  TView(const TView &) = delete;
-  TView &operator=(const TView &) = delete;
-  ~TView() {
-    if (fData)
-      ::UnmapViewOfFile(fData);
+  struct TPlace {
+    std::uint8_t *Data;
+    std::int32_t Segment;
+    std::uint32_t Offset;
+  };
+
+  explicit TSegmentWriter(std::wstring aBlockName) : fBlockName(std::move(aBlockName)) {}
+  // Forgets the mappings of the last capture; new ones are named for aRequest.
+  void Begin(std::int32_t aRequest) {
+    Clear();
+    fRequest = aRequest;
   }
-  void *Data() const noexcept { return fData; }
+  void Clear() {
+    fView.Reset();
+    fMappings.clear();
+    fCapacity = fUsed = 0;
+  }
+  // Room for aSize bytes; std::bad_alloc when no mapping can be had.
+  TPlace Reserve(std::size_t aSize);
 
 private:
-  void *fData;
+  std::wstring fBlockName;
+  std::int32_t fRequest = 0;
+  std::vector<TKernelHandle> fMappings;
+  // The view of the newest mapping, which is being filled.
+  TMappedView fView;
+  std::size_t fCapacity = 0;
+  std::size_t fUsed = 0;
 };
+
+TSegmentWriter::TPlace TSegmentWriter::Reserve(std::size_t aSize) {
+  if (!fView || aSize > fCapacity - fUsed) {
+    const std::size_t capacity = std::max(SegmentSize, aSize);
+    if (capacity > MAXDWORD)
+      throw std::bad_alloc();
+    const auto segment = static_cast<std::int32_t>(fMappings.size());
+    const std::wstring name = SegmentMappingName(fBlockName, fRequest, segment);
+    TKernelHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                               static_cast<DWORD>(capacity), name.c_str()));
+    if (!mapping)
+      throw std::bad_alloc();
+    TMappedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, capacity));
+    if (!view)
+      throw std::bad_alloc();
+    fMappings.push_back(std::move(mapping));
+    fView = std::move(view);
+    fCapacity = capacity;
+    fUsed = 0;
+  }
+  const TPlace place{static_cast<std::uint8_t *>(fView.Get()) + fUsed,
+                     static_cast<std::int32_t>(fMappings.size()) - 1,
+                     static_cast<std::uint32_t>(fUsed)};
+  fUsed += aSize;
+  return place;
+}
 
 class TCaptureHelper {
 public:
@@ -60,30 +105,30 @@ private:
   HANDLE Render(UINT aFormat);
   bool TimeIsUp() const;
   void CaptureSlot(int aIndex, UINT aFormat);
-  void Publish(int aIndex, const TClipboardFormatState &aFormat);
+  bool PublishBlock(int aIndex, WORD aFormat, HANDLE aHandle);
+  void Publish(int aIndex, const std::vector<std::uint8_t> &aHead, const void *aData,
+               std::size_t aSize);
 
-  std::wstring fBlockName;
   // Opens the clipboard, so that other programs can see who holds it.
   TWindowHandle fWindow;
   TKernelHandle fMapping;
-  std::unique_ptr<TView> fView;
+  TMappedView fView;
   TBlock *fBlock = nullptr;
   TKernelHandle fWake;
   TKernelHandle fDone;
   TKernelHandle fParent;
-  // The mappings of the last capture, until the program has taken them.
-  std::vector<TKernelHandle> fPublished;
+  TSegmentWriter fSegments;
 };
 
-TCaptureHelper::TCaptureHelper(const std::wstring &aBlockName) : fBlockName(aBlockName) {
+TCaptureHelper::TCaptureHelper(const std::wstring &aBlockName) : fSegments(aBlockName) {
   fWindow.Reset(::CreateWindowExW(0, L"Static", L"Pagekeep capture", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, ::GetModuleHandleW(nullptr), nullptr));
   CheckWin32(static_cast<bool>(fWindow), "CreateWindowExW");
   fMapping.Reset(::OpenFileMappingW(FILE_MAP_WRITE, FALSE, aBlockName.c_str()));
   CheckWin32(static_cast<bool>(fMapping), "OpenFileMappingW");
-  fView = std::make_unique<TView>(fMapping.Get(), FILE_MAP_WRITE, sizeof(TBlock));
-  CheckWin32(fView->Data() != nullptr, "MapViewOfFile");
-  fBlock = static_cast<TBlock *>(fView->Data());
+  fView.Reset(::MapViewOfFile(fMapping.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TBlock)));
+  CheckWin32(static_cast<bool>(fView), "MapViewOfFile");
+  fBlock = static_cast<TBlock *>(fView.Get());
   fWake.Reset(::OpenEventW(SYNCHRONIZE, FALSE, WakeEventName(aBlockName).c_str()));
   fDone.Reset(::OpenEventW(EVENT_MODIFY_STATE, FALSE, DoneEventName(aBlockName).c_str()));
   fParent.Reset(::OpenProcess(SYNCHRONIZE, FALSE, fBlock->ParentId.load()));
@@ -94,7 +139,7 @@ TCaptureHelper::TCaptureHelper(const std::wstring &aBlockName) : fBlockName(aBlo
 int TCaptureHelper::Run() {
   const HANDLE waits[] = {fWake.Get(), fParent.Get()};
   while (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    fPublished.clear();
+    fSegments.Clear();
     if (fBlock->Command.load() != cmCapture)
       continue;
     Capture();
@@ -144,6 +189,7 @@ void TCaptureHelper::Capture() {
   fBlock->Opened.store(0);
   fBlock->InRender.store(0);
   fBlock->RenderSpent.store(0);
+  fSegments.Begin(fBlock->Request.load());
   if (!OpenClipboardWithin(OpenPatience))
     return;
   struct TCloser {
@@ -165,6 +211,8 @@ void TCaptureHelper::Capture() {
     slot.Format.store(formats[static_cast<std::size_t>(i)]);
     slot.State.store(ssPending);
     slot.LeftOut.store(0);
+    slot.Segment.store(0);
+    slot.Offset.store(0);
     slot.Size.store(0);
   }
   fBlock->FormatCount.store(count);
@@ -186,6 +234,10 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
   const WORD format = static_cast<WORD>(aFormat);
   try {
     const HANDLE handle = Render(format);
+    if (handle && PublishBlock(aIndex, format, handle)) {
+      fBlock->Sequence.store(::GetClipboardSequenceNumber());
+      return;
+    }
     // Rendered once: the second GetClipboardData inside takes what is there.
     const auto state = handle ? std::make_unique<TClipboardFormatState>(format)
                               : std::make_unique<TClipboardFormatState>(
@@ -195,7 +247,9 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
         ::GlobalSize(static_cast<HGLOBAL>(handle)) > MaxCapturedFormatSize)
       slot.LeftOut.store(Reason(TLeftOutReason::lrTooLarge));
     fBlock->Sequence.store(::GetClipboardSequenceNumber());
-    Publish(aIndex, *state);
+    const std::vector<std::uint8_t> &data = state->Data();
+    Publish(aIndex, TClipboardStateContainer::FormatRecordHead(format, state->Name(), data.size()),
+            data.data(), data.size());
   } catch (const std::bad_alloc &) {
     leaveOut(TLeftOutReason::lrNoMemory); // handled: the snapshot says it was left out
   } catch (const std::exception &) {
@@ -204,27 +258,51 @@ void TCaptureHelper::CaptureSlot(int aIndex, UINT aFormat) {
   }
 }
 
-// The format's record goes into a mapping of its own at once, so that what
-// was read survives a later render that hangs.
-void TCaptureHelper::Publish(int aIndex, const TClipboardFormatState &aFormat) {
-  TCountingStream counter;
-  TClipboardStateContainer::SaveFormatToStream(aFormat, counter);
-  const auto size = static_cast<DWORD>(counter.Size());
-  const std::wstring name = FormatMappingName(fBlockName, fBlock->Request.load(), aIndex);
-  TKernelHandle mapping(
-      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str()));
-  if (!mapping)
-    throw std::bad_alloc();
-  {
-    TView view(mapping.Get(), FILE_MAP_WRITE, size);
-    if (!view.Data())
-      throw std::bad_alloc();
-    TSpanStream stream(view.Data(), size);
-    TClipboardStateContainer::SaveFormatToStream(aFormat, stream);
+// A plain memory block goes from the clipboard's block straight into its
+// mapping, behind its record's head: one pass over its bytes. False for
+// what is not such a block (pictures, metafiles, synthesised formats, a
+// handle that is no memory block, an empty or too large one), which then
+// goes through TClipboardFormatState and says why it was left out.
+bool TCaptureHelper::PublishBlock(int aIndex, WORD aFormat, HANDLE aHandle) {
+  if (!TClipboardFormatState::IsKeptAsBlock(aFormat))
+    return false;
+  const auto block = static_cast<HGLOBAL>(aHandle);
+  if (::GlobalFlags(block) == GMEM_INVALID_HANDLE)
+    return false;
+  const SIZE_T size = ::GlobalSize(block);
+  if (size == 0 || size > MaxCapturedFormatSize)
+    return false;
+  std::optional<TGlobalLock> lock;
+  try {
+    lock.emplace(block);
+  } catch (const std::runtime_error &) {
+    // A block that cannot be locked (discarded) is left out by the other
+    // path, which says why.
+    TraceDroppedError();
+    return false;
   }
-  fPublished.push_back(std::move(mapping));
+  Publish(aIndex,
+          TClipboardStateContainer::FormatRecordHead(
+              aFormat, TClipboardFormatState::FormatName(aFormat), size),
+          lock->Data(), size);
+  return true;
+}
+
+// The format's record goes into shared memory at once, so that what was
+// read survives a later render that hangs.
+void TCaptureHelper::Publish(int aIndex, const std::vector<std::uint8_t> &aHead, const void *aData,
+                             std::size_t aSize) {
+  const std::size_t size = aHead.size() + aSize;
+  if (size > MAXDWORD)
+    throw std::bad_alloc();
+  const TSegmentWriter::TPlace place = fSegments.Reserve(size);
+  std::memcpy(place.Data, aHead.data(), aHead.size());
+  if (aSize > 0)
+    std::memcpy(place.Data + aHead.size(), aData, aSize);
   TSlot &slot = fBlock->Slots[aIndex];
-  slot.Size.store(size);
+  slot.Segment.store(place.Segment);
+  slot.Offset.store(place.Offset);
+  slot.Size.store(static_cast<std::uint32_t>(size));
   slot.State.store(ssRead);
 }
 

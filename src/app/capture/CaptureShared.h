@@ -1,13 +1,16 @@
 #pragma once
 
 // The hand-over between the program and its capture helper: a small block of
-// shared memory with the request and the progress, and one mapping per
-// captured format holding that format in the stream format.
+// shared memory with the request and the progress, and the mappings the
+// formats are written into, each as its record of the stream format. A copy
+// takes one mapping as long as its formats fit (SegmentSize); a format
+// larger than what is left starts another.
 
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +24,9 @@ constexpr std::chrono::milliseconds HoldLimit{5000};
 // before it reports it busy.
 constexpr std::chrono::milliseconds OpenPatience{100};
 constexpr int MaxFormats = 1024;
+// The size of a copy's mapping; a larger format gets one of its own size.
+// Pages never written take no memory, only address space while mapped.
+constexpr std::size_t SegmentSize = 4 * 1024 * 1024;
 
 enum TCommand : std::int32_t { cmNone, cmCapture, cmRelease };
 enum TStatus : std::int32_t { stCaptured, stBusy, stSecret };
@@ -33,7 +39,10 @@ struct TSlot {
   // TLeftOutReason + 1 when the format is left out (a read format may be
   // left out with empty data, as one that is too large).
   std::atomic<std::int32_t> LeftOut;
-  // Bytes of the format's stream in its mapping.
+  // Where the format's record is: which mapping of the copy, at which
+  // offset, and its bytes.
+  std::atomic<std::int32_t> Segment;
+  std::atomic<std::uint32_t> Offset;
   std::atomic<std::uint32_t> Size;
 };
 
@@ -63,9 +72,9 @@ inline std::wstring WakeEventName(const std::wstring &aBlockName) {
 inline std::wstring DoneEventName(const std::wstring &aBlockName) {
   return aBlockName + L".Done";
 }
-inline std::wstring FormatMappingName(const std::wstring &aBlockName, std::int32_t aRequest,
-                                      int aIndex) {
-  return aBlockName + L".R" + std::to_wstring(aRequest) + L".F" + std::to_wstring(aIndex);
+inline std::wstring SegmentMappingName(const std::wstring &aBlockName, std::int32_t aRequest,
+                                       std::int32_t aSegment) {
+  return aBlockName + L".R" + std::to_wstring(aRequest) + L".S" + std::to_wstring(aSegment);
 }
 
 // The helper's command line argument, followed by the block's name.

@@ -1,5 +1,6 @@
 #include "app/capture/SystemPageClipboard.h"
 
+#include "shared/Paths.h"
 #include "shared/Trace.h"
 #include "shared/WindowClass.h"
 
@@ -7,6 +8,7 @@
 #include "clipboard/ClipboardSession.h"
 
 #include <atomic>
+#include <map>
 #include <new>
 #include <stdexcept>
 
@@ -34,14 +36,6 @@ constexpr DWORD RequestLimit = static_cast<DWORD>(HoldLimit.count()) + 2000;
 constexpr std::chrono::milliseconds PutPatience{20};
 // How long the clipboard's owner may take to answer before a page switch.
 constexpr UINT OwnerAnswerTime = 50;
-
-std::wstring ThisExecutable() {
-  std::wstring path(32768, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  CheckWin32(length > 0, "GetModuleFileNameW");
-  path.resize(length);
-  return path;
-}
 
 std::wstring FormatDisplayName(UINT aFormat) {
   std::wstring name = aFormat <= 0xFFFF
@@ -77,6 +71,57 @@ void CALLBACK OwnerAnswered(HWND, UINT, ULONG_PTR aClientWindow, LRESULT) {
 
 } // namespace
 
+// The mappings a capture's formats were written into, each opened and
+// mapped once, when its first format is taken.
+class TSystemPageClipboard::TSegmentReader {
+public:
+  TSegmentReader(std::wstring aBlockName, std::int32_t aRequest)
+      : fBlockName(std::move(aBlockName)), fRequest(aRequest) {}
+
+  struct TSpan {
+    // False when the mapping is not there (nothing of it can be read).
+    bool Exists = false;
+    // Null when it could not be mapped: no room in the address space.
+    std::uint8_t *Data = nullptr;
+    std::size_t Size = 0;
+  };
+  TSpan Segment(std::int32_t aIndex);
+
+private:
+  struct TSegment {
+    TKernelHandle Mapping;
+    TMappedView View;
+    std::size_t Size = 0;
+  };
+
+  std::wstring fBlockName;
+  std::int32_t fRequest;
+  std::map<std::int32_t, TSegment> fSegments;
+};
+
+TSystemPageClipboard::TSegmentReader::TSpan
+TSystemPageClipboard::TSegmentReader::Segment(std::int32_t aIndex) {
+  auto found = fSegments.find(aIndex);
+  if (found == fSegments.end()) {
+    TKernelHandle mapping(::OpenFileMappingW(
+        FILE_MAP_READ, FALSE, SegmentMappingName(fBlockName, fRequest, aIndex).c_str()));
+    if (!mapping)
+      return {};
+    found = fSegments.emplace(aIndex, TSegment{std::move(mapping), {}, 0}).first;
+  }
+  TSegment &segment = found->second;
+  if (!segment.View) {
+    segment.View.Reset(::MapViewOfFile(segment.Mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    MEMORY_BASIC_INFORMATION region{};
+    if (segment.View &&
+        ::VirtualQuery(segment.View.Get(), &region, sizeof(region)) == sizeof(region))
+      segment.Size = region.RegionSize;
+    else
+      segment.View.Reset();
+  }
+  return {true, static_cast<std::uint8_t *>(segment.View.Get()), segment.Size};
+}
+
 // A wait of the thread pool that posts a message to the client's window;
 // unregistered (waiting for a callback that runs) when it goes.
 class TSystemPageClipboard::TRegisteredWait {
@@ -103,23 +148,8 @@ private:
   unsigned fGeneration;
 };
 
-class TSystemPageClipboard::TView {
-public:
-  TView(HANDLE aMapping, DWORD aAccess, std::size_t aSize)
-      : fData(::MapViewOfFile(aMapping, aAccess, 0, 0, aSize)) {
-    CheckWin32(fData != nullptr, "MapViewOfFile");
-  }
-  TView(const TView &) = delete;
-  TView &operator=(const TView &) = delete;
-  ~TView() { ::UnmapViewOfFile(fData); }
-  void *Data() const noexcept { return fData; }
-
-private:
-  void *fData;
-};
-
 TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
-    : fHelperPath(aHelperPath.empty() ? ThisExecutable() : std::move(aHelperPath)) {
+    : fHelperPath(aHelperPath.empty() ? ModulePath() : std::move(aHelperPath)) {
   CreateMessageWindow();
   // Started now, so that the first copy does not wait for it.
   try {
@@ -137,26 +167,20 @@ TSystemPageClipboard::~TSystemPageClipboard() {
 }
 
 void TSystemPageClipboard::CreateMessageWindow() {
-  RegisterWindowClass(WindowClass, WindowProc);
-  fWindow.Reset(::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr));
-  CheckWin32(static_cast<bool>(fWindow), "CreateWindowExW");
-  ::SetWindowLongPtrW(fWindow.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  RegisterWindowClass(WindowClass, &TWindowBinding<TSystemPageClipboard>::WindowProc);
+  CheckWin32(::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               ::GetModuleHandleW(nullptr), this) != nullptr,
+             "CreateWindowExW");
 }
 
-LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
-                                                  LPARAM aLParam) {
-  auto *self =
-      reinterpret_cast<TSystemPageClipboard *>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
-  if (!self)
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+LRESULT TSystemPageClipboard::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   try {
-    if (aMsg == HelperDoneMessage && aWParam == self->fGeneration) {
-      self->HelperDone();
+    if (aMsg == HelperDoneMessage && aWParam == fGeneration) {
+      HelperDone();
       return 0;
     }
-    if (aMsg == HelperEndedMessage && aWParam == self->fGeneration) {
-      self->HelperEnded();
+    if (aMsg == HelperEndedMessage && aWParam == fGeneration) {
+      HelperEnded();
       return 0;
     }
     if (aMsg == OwnerAnsweredMessage) {
@@ -164,7 +188,7 @@ LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARA
       return 0;
     }
     if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {
-      self->CheckTime();
+      CheckTime();
       return 0;
     }
   } catch (...) {
@@ -172,7 +196,7 @@ LRESULT CALLBACK TSystemPageClipboard::WindowProc(HWND aWindow, UINT aMsg, WPARA
     TraceDroppedError();
     return 0;
   }
-  return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
 }
 
 // Helper lifetime
@@ -186,8 +210,9 @@ void TSystemPageClipboard::StartHelper() {
   fMapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(TBlock), fBlockName.c_str()));
   CheckWin32(static_cast<bool>(fMapping), "CreateFileMappingW");
-  fView = std::make_unique<TView>(fMapping.Get(), FILE_MAP_WRITE, sizeof(TBlock));
-  fBlock = new (fView->Data()) TBlock{};
+  fView.Reset(::MapViewOfFile(fMapping.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TBlock)));
+  CheckWin32(static_cast<bool>(fView), "MapViewOfFile");
+  fBlock = new (fView.Get()) TBlock{};
   fBlock->ParentId.store(::GetCurrentProcessId());
   fWake.Reset(::CreateEventW(nullptr, FALSE, FALSE, WakeEventName(fBlockName).c_str()));
   fDone.Reset(::CreateEventW(nullptr, FALSE, FALSE, DoneEventName(fBlockName).c_str()));
@@ -220,7 +245,7 @@ void TSystemPageClipboard::StopHelper() {
   fWake.Reset();
   fDone.Reset();
   fBlock = nullptr;
-  fView.reset();
+  fView.Reset();
   fMapping.Reset();
 }
 
@@ -358,13 +383,14 @@ void TSystemPageClipboard::Deliver(TCaptureResult aResult) {
 TClipboardState TSystemPageClipboard::Collect(bool aCut) {
   auto container = std::make_unique<TClipboardStateContainer>(fApplication);
   const int count = fBlock->FormatCount.load();
+  TSegmentReader segments(fBlockName, fRequest);
   for (int i = 0; i < count; ++i) {
     const TSlot &slot = fBlock->Slots[i];
     const UINT format = slot.Format.load();
     const std::int32_t state = slot.State.load();
     if (state == ssRead) {
       TLeftOutReason reason = TLeftOutReason::lrUnreadable;
-      std::unique_ptr<TClipboardFormatState> taken = TakeFormat(i, reason);
+      std::unique_ptr<TClipboardFormatState> taken = TakeFormat(i, segments, reason);
       if (taken)
         container->Add(std::move(taken));
       else
@@ -380,26 +406,26 @@ TClipboardState TSystemPageClipboard::Collect(bool aCut) {
 
 // Null when the format cannot be taken (aReason says why); when memory runs
 // out, the history gives up its oldest entries first, never this copy.
-std::unique_ptr<TClipboardFormatState> TSystemPageClipboard::TakeFormat(int aIndex,
-                                                                        TLeftOutReason &aReason) {
+std::unique_ptr<TClipboardFormatState>
+TSystemPageClipboard::TakeFormat(int aIndex, TSegmentReader &aSegments, TLeftOutReason &aReason) {
   aReason = TLeftOutReason::lrUnreadable;
-  const std::wstring name = FormatMappingName(fBlockName, fRequest, aIndex);
-  TKernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
-  if (!mapping)
-    return nullptr;
-  const std::size_t size = fBlock->Slots[aIndex].Size.load();
+  const TSlot &slot = fBlock->Slots[aIndex];
+  const std::size_t offset = slot.Offset.load();
+  const std::size_t size = slot.Size.load();
   for (;;) {
-    void *data = ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, size);
-    if (data) {
-      struct TUnmap {
-        void *Data;
-        ~TUnmap() { ::UnmapViewOfFile(Data); }
-      } unmap{data};
+    const TSegmentReader::TSpan segment = aSegments.Segment(slot.Segment.load());
+    if (!segment.Exists)
+      return nullptr;
+    if (segment.Data) {
+      if (offset > segment.Size || size > segment.Size - offset)
+        return nullptr;
       try {
-        TSpanStream stream(data, size);
+        TSpanStream stream(segment.Data + offset, size);
         return TClipboardStateContainer::LoadFormatFromStream(stream);
       } catch (const std::bad_alloc &) {
-        TraceDroppedError(); // no room for the data: memory is released below
+        // No room for the data: the history gives some back below, and the
+        // format is read again.
+        TraceDroppedError();
       } catch (const std::exception &) {
         TraceDroppedError();
         return nullptr;

@@ -3,6 +3,7 @@
 #include "app/capture/CaptureShared.h"
 #include "app/model/PageClipboard.h"
 #include "shared/Handles.h"
+#include "shared/WindowBinding.h"
 
 #include <memory>
 #include <optional>
@@ -34,9 +35,10 @@ public:
 
 private:
   class TRegisteredWait;
-  class TView;
+  class TSegmentReader;
+  friend struct TWindowBinding<TSystemPageClipboard>;
 
-  static LRESULT CALLBACK WindowProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void CreateMessageWindow();
   void StartHelper();
   void StopHelper();
@@ -47,7 +49,8 @@ private:
   bool TimeIsUp() const;
   void CutShort();
   TClipboardState Collect(bool aCut);
-  std::unique_ptr<TClipboardFormatState> TakeFormat(int aIndex, TLeftOutReason &aReason);
+  std::unique_ptr<TClipboardFormatState> TakeFormat(int aIndex, TSegmentReader &aSegments,
+                                                    TLeftOutReason &aReason);
   void Deliver(TCaptureResult aResult);
 
   std::wstring fHelperPath;
@@ -57,7 +60,7 @@ private:
   unsigned fGeneration = 0;
   std::wstring fBlockName;
   TKernelHandle fMapping;
-  std::unique_ptr<TView> fView;
+  TMappedView fView;
   CaptureShared::TBlock *fBlock = nullptr;
   TKernelHandle fWake;
   TKernelHandle fDone;
