@@ -184,7 +184,7 @@ LRESULT TSystemPageClipboard::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aL
       return 0;
     }
     if (aMsg == OwnerAnsweredMessage) {
-      self->fOwnerPingOutstanding = false;
+      fOwnerPingOutstanding = false;
       return 0;
     }
     if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {
