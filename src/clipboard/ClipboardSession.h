@@ -30,6 +30,9 @@ public:
   // The same without the error: false when the clipboard stayed busy.
   bool TryOpen(std::chrono::milliseconds aPatience);
   void Close();
+  // Counts an open that the caller made itself with ::OpenClipboard and a
+  // window of its own (the capture helper), so that Close closes it.
+  void Adopt() noexcept { ++fOpenCount; }
   bool IsOpen() const noexcept { return fOpenCount > 0; }
   int OpenCount() const noexcept { return fOpenCount; }
 
@@ -61,6 +64,8 @@ public:
   // Tries to open; Opened() tells whether it did.
   TClipboardSession(std::try_to_lock_t, std::chrono::milliseconds aPatience = ClipboardOpenPatience)
       : fOpened(Clipboard().TryOpen(aPatience)) {}
+  // Takes over a clipboard the caller has just opened itself.
+  explicit TClipboardSession(std::adopt_lock_t) noexcept : fOpened(true) { Clipboard().Adopt(); }
   TClipboardSession(const TClipboardSession &) = delete;
   TClipboardSession &operator=(const TClipboardSession &) = delete;
   ~TClipboardSession() {

@@ -181,11 +181,9 @@ std::vector<UINT> ClipboardFormatIds(int aCount, UINT(WINAPI *aNext)(UINT)) {
 TClipboardState CaptureClipboardState(bool aDetectApplication) {
   auto container = std::make_unique<TClipboardStateContainer>(
       aDetectApplication ? GetActiveApplication() : TActiveApplication());
-  if (!Clipboard().TryOpen(ClipboardOpenPatience))
+  const TClipboardSession session(std::try_to_lock, ClipboardOpenPatience);
+  if (!session.Opened())
     return TAutoPtr::Make(std::move(container));
-  struct TCloser {
-    ~TCloser() { Clipboard().Close(); }
-  } closer;
   for (const UINT format : ClipboardFormatIds(::CountClipboardFormats())) {
     try {
       if (format <= 0xFFFF)

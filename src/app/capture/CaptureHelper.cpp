@@ -4,6 +4,7 @@
 
 #include "app/capture/CaptureRules.h"
 #include "app/capture/CaptureShared.h"
+#include "clipboard/ClipboardSession.h"
 #include "clipboard/ClipboardStateContainer.h"
 #include "shared/Handles.h"
 #include "shared/Paths.h"
@@ -192,9 +193,7 @@ void TCaptureHelper::Capture() {
   fSegments.Begin(fBlock->Request.load());
   if (!OpenClipboardWithin(OpenPatience))
     return;
-  struct TCloser {
-    ~TCloser() { ::CloseClipboard(); }
-  } closer;
+  const TClipboardSession session(std::adopt_lock);
   fBlock->OpenedTick.store(::GetTickCount());
   fBlock->Opened.store(1);
   fBlock->Sequence.store(::GetClipboardSequenceNumber());
