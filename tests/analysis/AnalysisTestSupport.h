@@ -17,18 +17,18 @@
 // Snapshots, files and byte blocks for the analyzer tests.
 namespace AnalysisTest {
 
-struct TFormatSpec {
+struct TFormatSample {
   WORD fFormat = 0;
   std::wstring fName;
   std::vector<std::uint8_t> fData;
 };
 
-inline TAuto<TClipboardStateContainer> MakeSnapshot(const std::vector<TFormatSpec> &aFormats,
+inline TAuto<TClipboardStateContainer> MakeSnapshot(const std::vector<TFormatSample> &aFormats,
                                                     std::wstring aPath = {},
                                                     std::wstring aCaption = {}) {
   auto state = std::make_unique<TClipboardStateContainer>(
       TActiveApplication::Make(std::move(aPath), std::move(aCaption)));
-  for (const TFormatSpec &format : aFormats)
+  for (const TFormatSample &format : aFormats)
     state->Add(std::make_unique<TClipboardFormatState>(format.fFormat, format.fName, format.fData));
   return TAutoPtr::Make(std::move(state));
 }
@@ -56,7 +56,7 @@ inline std::vector<std::uint8_t> AnsiBytes(std::string_view aText, bool aTermina
 inline TAuto<TClipboardStateContainer> SnapshotOfNames(const std::vector<std::wstring> &aNames,
                                                        std::wstring aPath = {},
                                                        std::wstring aCaption = {}) {
-  std::vector<TFormatSpec> formats;
+  std::vector<TFormatSample> formats;
   WORD registered = 0xC100;
   for (const std::wstring &name : aNames)
     if (name.empty())

@@ -13,7 +13,7 @@ const std::vector<std::uint8_t> TinyBmp = EncodeBmp(2, 1, {0xFF0000FF, 0xFF00FF0
 
 struct TDefaultCase {
   const char *fName;
-  std::vector<TFormatSpec> fFormats;
+  std::vector<TFormatSample> fFormats;
   std::wstring fShortDescription;
   std::wstring fLongDescription;
   TContentType fContentType;
@@ -42,8 +42,8 @@ TEST_P(DefaultAnalyzerCases, FirstKnownFormatDecides) {
   EXPECT_EQ(expected, description().Color());
 }
 
-const TFormatSpec Locale{CF_LOCALE, L"", {9, 4, 0, 0}};
-const TFormatSpec Registered{0xC020, L"Private", {1}};
+const TFormatSample Locale{CF_LOCALE, L"", {9, 4, 0, 0}};
+const TFormatSample Registered{0xC020, L"Private", {1}};
 
 INSTANTIATE_TEST_SUITE_P(
     Default, DefaultAnalyzerCases,
@@ -114,7 +114,7 @@ TEST(Default, WindowsFolderEndsWithABackslash) {
 
 struct TFallbackCase {
   const char *fName;
-  std::vector<TFormatSpec> fFormats;
+  std::vector<TFormatSample> fFormats;
   const wchar_t *fFallback;
   TAlphaColor fFixedColor;
 };

@@ -144,7 +144,7 @@ TEST(PreviewImage, NoImageFormatOrNoCapturedDataGivesNoPreview) {
 TEST(PreviewImage, UndecodableImagesRaiseOutOfTheRegistry) {
   std::vector<std::uint8_t> truncatedBmp = EncodeBmp(4, 4, std::vector<std::uint32_t>(16));
   truncatedBmp.resize(40);
-  const std::vector<std::vector<TFormatSpec>> snapshots{
+  const std::vector<std::vector<TFormatSample>> snapshots{
       {{CF_BITMAP, L"", {'B', 'M', 1, 2, 3}}},
       {{CF_BITMAP, L"", truncatedBmp}},
       {{CF_ENHMETAFILE, L"", {1, 2, 3, 4, 5, 6, 7, 8}}},
@@ -176,7 +176,7 @@ TEST(PreviewImage, BitmapTakenFromTheRealClipboard) {
     dib.Detach(); // the clipboard owns it now
   }
   TClipboardState captured = CaptureClipboardState(false);
-  std::vector<TFormatSpec> formats;
+  std::vector<TFormatSample> formats;
   for (const TClipboardFormatState &format : captured())
     formats.push_back({format.Format(), format.Name(), format.Data()});
   auto description = ClipboardAnalyzers().DescriptionForState(MakeSnapshot(formats));

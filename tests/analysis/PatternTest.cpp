@@ -27,7 +27,7 @@ private:
 
 struct TMatchCase {
   const char *fName;
-  std::vector<TFormatSpec> fFormats;
+  std::vector<TFormatSample> fFormats;
   TPattern fPattern;
   bool fExpected;
 };
@@ -40,9 +40,9 @@ TEST_P(MatchesPatternCases, ComparesAPrefixOfTheFormatNames) {
             analyzer.MatchesPattern(MakeSnapshot(GetParam().fFormats), GetParam().fPattern));
 }
 
-const TFormatSpec DataObject{0xC001, L"DATAOBJECT", {}};
-const TFormatSpec Html{0xC002, L"HTML Format", {}};
-const TFormatSpec Unicode{CF_UNICODETEXT, L"", {}};
+const TFormatSample DataObject{0xC001, L"DATAOBJECT", {}};
+const TFormatSample Html{0xC002, L"HTML Format", {}};
+const TFormatSample Unicode{CF_UNICODETEXT, L"", {}};
 
 INSTANTIATE_TEST_SUITE_P(
     Pattern, MatchesPatternCases,
@@ -316,7 +316,7 @@ TEST(Pattern, ProgramRegistryAsksTheCustomAnalyzersInTheirFixedOrder) {
   const std::wstring named = FixturePath(L"fixture_named");
   auto withDrop = [&](TPattern aNames) {
     auto state = SnapshotOfNames(aNames, named);
-    std::vector<TFormatSpec> formats;
+    std::vector<TFormatSample> formats;
     for (const TClipboardFormatState &format : state())
       formats.push_back({format.Format(), format.Name(), format.Data()});
     formats.push_back({CF_HDROP, L"", {}});

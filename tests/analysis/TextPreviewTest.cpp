@@ -126,7 +126,7 @@ struct TContentCase {
 class ContentTypeCases : public testing::TestWithParam<TContentCase> {};
 
 TEST_P(ContentTypeCases, TheFirstTextOrImageFormatDecides) {
-  std::vector<TFormatSpec> formats;
+  std::vector<TFormatSample> formats;
   for (WORD format : GetParam().fFormats)
     formats.push_back({format, format >= 0xC000 ? L"Registered" : L"", {1}});
   EXPECT_EQ(GetParam().fExpected, TBaseAnalyzer::GetContentType(MakeSnapshot(formats)));

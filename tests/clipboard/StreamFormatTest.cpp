@@ -102,20 +102,20 @@ TEST(StreamFormat, FormatWithoutDataIsSavedWithSizeZero) {
 // data taken straight from the clipboard's block; that must be the very
 // record the stream format writes, for every form of name and size.
 TEST(StreamFormat, RecordHeadFollowedByTheDataIsTheFormatsRecord) {
-  const std::vector<TFormatSpec> cases = {
+  const std::vector<TFormatSample> cases = {
       {13, L"", Hex("68 00 69 00 00 00")},
       {3, L"", {}},
       {49152, L"Rich Format", Hex("01 02 03")},
       {49153, std::wstring(300, L'n'), ::TBytes(40, 7)},
       {49154, L"\u0424\u043e\u0440\u043c\u0430\u0442", ::TBytes(200, 9)},
       {49155, L"Caf\u00e9 format", ::TBytes(70000, 1)}};
-  for (const TFormatSpec &spec : cases) {
-    const auto container = MakeContainer({spec});
+  for (const TFormatSample &row : cases) {
+    const auto container = MakeContainer({row});
     TMemoryStream record;
     TClipboardStateContainer::SaveFormatToStream((*container)[0], record);
     const ::TBytes head =
-        TClipboardStateContainer::FormatRecordHead(spec.Format, spec.Name, spec.Data.size());
-    EXPECT_EQ(Concat({head, spec.Data}), record.Bytes()) << spec.Format;
+        TClipboardStateContainer::FormatRecordHead(row.Format, row.Name, row.Data.size());
+    EXPECT_EQ(Concat({head, row.Data}), record.Bytes()) << row.Format;
   }
 }
 
@@ -133,7 +133,7 @@ TEST(StreamFormat, TenContainersBackToBackReadBackInOrder) {
   std::vector<std::unique_ptr<TClipboardStateContainer>> written;
   TMemoryStream stream;
   for (int i = 0; i < 10; ++i) {
-    std::vector<TFormatSpec> formats;
+    std::vector<TFormatSample> formats;
     for (int f = 0; f < i; ++f)
       formats.push_back({static_cast<WORD>(f % 2 ? 13 : 49152 + f),
                          f % 2 ? L"" : L"Format " + std::to_wstring(f),

@@ -34,16 +34,16 @@ inline TBytes Concat(std::initializer_list<TBytes> aParts) {
   return all;
 }
 
-struct TFormatSpec {
+struct TFormatSample {
   WORD Format;
   std::wstring Name;
   TBytes Data;
 };
 
 inline std::unique_ptr<TClipboardStateContainer>
-MakeContainer(const std::vector<TFormatSpec> &aFormats) {
+MakeContainer(const std::vector<TFormatSample> &aFormats) {
   auto container = std::make_unique<TClipboardStateContainer>();
-  for (const TFormatSpec &format : aFormats)
+  for (const TFormatSample &format : aFormats)
     container->Add(
         std::make_unique<TClipboardFormatState>(format.Format, format.Name, format.Data));
   return container;
