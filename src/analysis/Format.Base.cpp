@@ -148,7 +148,7 @@ TCustomAnalyzer::TAnalyzerData
 TCustomAnalyzer::TAnalyzerData::Create(std::wstring aShortDescription, std::wstring aFileName,
                                        std::vector<TPattern> aPatterns) {
   return Create(std::move(aShortDescription), std::move(aFileName), std::move(aPatterns),
-                DefaultBackgroundColor);
+                ColorFromIcon);
 }
 
 TAuto<TDescription> TCustomAnalyzer::Analyze(const TAuto<TClipboardStateContainer> &aState) {
@@ -182,7 +182,7 @@ TAuto<TDescription> TCustomAnalyzer::BuildDescription(const TAuto<TClipboardStat
                                                       const std::wstring &aIconFile,
                                                       TAlphaColor aColor) const {
   std::optional<TBitmap> icon = GetFileIcon(aIconFile);
-  if (icon && aColor == DefaultBackgroundColor)
+  if (icon && aColor == ColorFromIcon)
     aColor = GetDominantColor(icon, DefaultBackgroundColor);
   std::wstring text = GetTextPreview(aState);
   const bool flag = HasParticularSupport();

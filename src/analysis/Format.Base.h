@@ -58,10 +58,16 @@ public:
   // format at that position.
   using TPattern = std::vector<std::wstring>;
 
+  // The record colour that asks for the program icon's dominant colour
+  // instead of a fixed one. It is DefaultBackgroundColor itself, so a fixed
+  // colour can never be that blue: analyzers without an icon, and icons
+  // without a dominant colour, fall back to it anyway.
+  static constexpr TAlphaColor ColorFromIcon = DefaultBackgroundColor;
+
   struct TAnalyzerData {
     std::wstring fShortDescription;
     std::wstring fFileName;
-    TAlphaColor fBackgroundColor = DefaultBackgroundColor;
+    TAlphaColor fBackgroundColor = ColorFromIcon;
     std::vector<TPattern> fPatterns;
 
     static TAnalyzerData Create(std::wstring aShortDescription, std::wstring aFileName,
@@ -76,6 +82,8 @@ public:
   // True when the snapshot's formats begin with these names (case ignored).
   virtual bool MatchesPattern(const TAuto<TClipboardStateContainer> &aState,
                               const TPattern &aNames) const;
+  // aColor ColorFromIcon becomes the icon's dominant colour when there is
+  // an icon; any other colour is kept.
   virtual TAuto<TDescription> BuildDescription(const TAuto<TClipboardStateContainer> &aState,
                                                const std::wstring &aShortDescription,
                                                const std::wstring &aIconFile,

@@ -56,16 +56,9 @@ void TMainForm::ShowHistoryPageAnnounce() {
   ShowOnCard([&] { fNotifier->ShowHistoryPageAnnounce(entry, HistoryEntry(entry)); });
 }
 
-void TMainForm::ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                         const std::wstring &aDetailedDescription, const std::wstring &aPictureName,
-                         std::uint32_t aBackgroundColor, int aDisplayTime) {
-  Announce(aCaption);
-  ShowOnCard([&] {
-    fNotifier->SetBackgroundColor(aBackgroundColor);
-    fNotifier->ShowInfo(aCaption, aShortDescription, aDetailedDescription,
-                        fNotifier->ImageByName(aPictureName),
-                        static_cast<std::uint32_t>(aDisplayTime));
-  });
+void TMainForm::ShowInfo(const TCardRequest &aRequest) {
+  Announce(aRequest.Caption);
+  ShowOnCard([&] { fNotifier->ShowCard(aRequest); });
 }
 
 void TMainForm::ShowStartupMessage(const std::wstring &aCaption,

@@ -7,7 +7,6 @@
 #include <variant>
 
 namespace {
-constexpr TShiftModifiers AltWin{TShiftModifier::smAlt, TShiftModifier::smWin};
 constexpr const wchar_t *FormatBoxTitle = L"Clipboard formats";
 
 // A message box is a dialog of the system's class "#32770" with the title
@@ -32,45 +31,84 @@ HWND FindFormatBox() {
 } // namespace
 
 // Registered in a fixed order, so the ids run 1 to 27 as the table gives
-// them: per page its F-key (F3 for page 0) then its keypad key; then the
-// arrows, E, I, and Alt+D. A combination the system refuses stays dead.
+// the// Registered in the command table's order, so the ids run 1 to 27 as the
+// table gives them: per page its F-key (F3 for page 0) then its keypad key;
+// then the arrows, E, I, and Alt+D. A combination the system refuses stays
+// dead.
 void TMainForm::RegisterShortcuts() {
   if (!fHotkeys.empty())
     return;
-  auto add = [this](UINT aKey, TShiftModifiers aModifiers, THotkeyHandler aHandler) {
-    return fHotkeys
-        .emplace_back(std::make_unique<TGlobalHotkey>(aKey, aModifiers, std::move(aHandler)))
-        .get();
-  };
-  auto run = [this](void (TMainForm::*aCommand)()) {
-    return [this, aCommand](TGlobalHotkey &, std::uintptr_t) { (this->*aCommand)(); };
-  };
-  const THotkeyHandler selectPage = [this](TGlobalHotkey &aHotkey, std::uintptr_t) {
-    SelectPage(std::get<std::int32_t>(aHotkey.UserData()));
-  };
-  for (std::int32_t page = 0; page < TPageModel::PageCount; ++page) {
-    add(static_cast<UINT>(VK_F3 + page), AltWin, selectPage)->SetUserData(page);
-    add(static_cast<UINT>(VK_NUMPAD0 + page), AltWin, selectPage)->SetUserData(page);
+  const std::vector<TCommandRow> &table = CommandTable();
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    const THotkeyCombination hotkey = HotkeyInForce(row);
+    if (hotkey.Empty())
+      continue;
+    const TCommandRow &command = table[row];
+    auto &registered = fHotkeys.emplace_back(std::make_unique<TGlobalHotkey>(
+        hotkey.Key, hotkey.Modifiers,
+        [this, &command](TGlobalHotkey &, std::uintptr_t) { RunCommand(command); }));
+    if (command.Action == TCommandAction::SelectPage)
+      registered->SetUserData(std::int32_t{command.Page});
+    fHotkeyRows.push_back(row);
   }
-  add(VK_RIGHT, AltWin, run(&TMainForm::NextPage));
-  add(VK_LEFT, AltWin, run(&TMainForm::PreviousPage));
-  add(VK_UP, AltWin, run(&TMainForm::PreviousHistoryElement));
-  add(VK_DOWN, AltWin, run(&TMainForm::NextHistoryElement));
-  add('E', AltWin, run(&TMainForm::TogglePrivateMode));
-  add('I', AltWin, run(&TMainForm::ShowCurrentPageInfo));
-  add('D', TShiftModifiers{TShiftModifier::smAlt}, run(&TMainForm::ShowClipboardFormats));
 }
 
 void TMainForm::ReleaseShortcuts() {
   fHotkeys.clear();
+  fHotkeyRows.clear();
+}
+
+THotkeyCombination TMainForm::HotkeyInForce(std::size_t aRow) const {
+  return CommandTable().at(aRow).DefaultHotkey;
+}
+
+// The hotkey object of a row, or null for a row without one.
+const TGlobalHotkey *TMainForm::HotkeyOfRow(std::size_t aRow) const {
+  for (std::size_t i = 0; i < fHotkeyRows.size(); ++i)
+    if (fHotkeyRows[i] == aRow)
+      return fHotkeys[i].get();
+  return nullptr;
+}
+
+void TMainForm::RunCommand(const TCommandRow &aCommand) {
+  switch (aCommand.Action) {
+  case TCommandAction::SelectPage:
+    SelectPage(aCommand.Page);
+    break;
+  case TCommandAction::NextPage:
+    NextPage();
+    break;
+  case TCommandAction::PreviousPage:
+    PreviousPage();
+    break;
+  case TCommandAction::PreviousHistory:
+    PreviousHistoryElement();
+    break;
+  case TCommandAction::NextHistory:
+    NextHistoryElement();
+    break;
+  case TCommandAction::PrivateMode:
+    TogglePrivateMode();
+    break;
+  case TCommandAction::PageInformation:
+    ShowCurrentPageInfo();
+    break;
+  case TCommandAction::ClipboardFormats:
+    ShowClipboardFormats();
+    break;
+  case TCommandAction::KeepPages:
+    // Its item's mark is the setting as shown; the click keeps both in step.
+    if (TTrayMenuItem *item = CommandItem(aCommand))
+      item->Click();
+    break;
+  case TCommandAction::Close:
+    CloseClick();
+    break;
+  }
 }
 
 void TMainForm::SelectPage(int aPage) {
   fModel.SetActivePage(aPage);
-}
-
-void TMainForm::SelectPageClick(TTrayMenuItem &aItem) {
-  SelectPage(aItem.Tag());
 }
 
 // Steps count from where the commands queued before them leave the model.

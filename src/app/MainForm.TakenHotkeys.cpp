@@ -6,7 +6,6 @@
 #include "app/TakenHotkeys.h"
 
 namespace {
-constexpr TAlphaColor WarningBackground = 0xFFC8641E;
 constexpr std::uint32_t WarningCardTime = 8000;
 } // namespace
 
@@ -34,8 +33,11 @@ void TMainForm::ReportTakenHotkeys() {
 void TMainForm::ShowWarningCard(const std::wstring &aCaption, const std::wstring &aText) {
   Announce(aText);
   try {
-    fNotifier->SetBackgroundColor(WarningBackground);
-    fNotifier->ShowInfo(aCaption, L"", aText, true, nullptr, WarningCardTime);
+    TCardRequest card =
+        MakeCard(aCaption, L"", TCardPicture::None, TCardTone::Warning, WarningCardTime);
+    card.DetailedDescription = aText;
+    card.WarningBadge = true;
+    fNotifier->ShowCard(card);
   } catch (const std::exception &) {
     // The text is in the announcement record; a card that cannot be drawn
     // must not stop the start.

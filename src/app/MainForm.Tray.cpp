@@ -1,87 +1,138 @@
-// TMainForm, tray: the tray icon, its menu and the private-mode command.
+// TMainForm, tray: the tray icon, its menu built from the command table, and the marks.
 #include "app/MainForm.h"
 
 #include "app/TakenHotkeys.h"
 
-#include <functional>
+#include <algorithm>
 
 namespace {
-// Positions other code relies on: the private-mode hotkey works on the first
-// item, the page switch marks the items under the second.
-constexpr std::size_t PrivateModePosition = 0;
-constexpr std::size_t PageMenuPosition = 1;
+// The tray's own entries between the commands' items, by menu order.
+constexpr int PageSubmenuOrder = 20;
+constexpr int FirstSeparatorOrder = 30;
+constexpr int LastSeparatorOrder = 90;
 } // namespace
 
 void TMainForm::CreateTrayIcon() {
   fTray = std::make_unique<TTrayIcon>(L"Pagekeep");
-  TTrayMenuItem &menu = fTray->Menu();
-  auto run = [this](void (TMainForm::*aCommand)()) {
-    return [this, aCommand](TTrayMenuItem &) { (this->*aCommand)(); };
+  fCommandItems.clear();
+  struct TEntry {
+    int Order;
+    const TCommandRow *Row;
+    const wchar_t *Caption;
   };
-  menu.Add(CreateMenuItem(L"Private mode [Alt+Win+E]", 0,
-                          [this](TTrayMenuItem &aItem) { PrivateModeClick(aItem); }))
-      .SetAutoCheck(true);
-  TTrayMenuItem &pages = menu.Add(CreateMenuItem(L"Select clipboard page", 0, nullptr));
-  menu.Add(CreateMenuItem(L"-", 0, nullptr));
-  menu.Add(CreateMenuItem(L"Previous history element [Alt+Win+Up]", 0,
-                          run(&TMainForm::PreviousHistoryElement)));
-  menu.Add(CreateMenuItem(L"Next history element [Alt+Win+Down]", 0,
-                          run(&TMainForm::NextHistoryElement)));
-  menu.Add(CreateMenuItem(L"Previous page [Alt+Win+Left]", 0, run(&TMainForm::PreviousPage)));
-  menu.Add(CreateMenuItem(L"Next page [Alt+Win+Right]", 0, run(&TMainForm::NextPage)));
-  menu.Add(CreateMenuItem(L"Current page information [Alt+Win+I]", 0,
-                          run(&TMainForm::ShowCurrentPageInfo)));
-  for (int page = 0; page < TPageModel::PageCount; ++page) {
-    const std::wstring number = std::to_wstring(page);
-    TTrayMenuItem &item =
-        pages.Add(CreateMenuItem(L"Page " + number + L" [Alt+Win+Num" + number + L"]", page,
-                                 [this](TTrayMenuItem &aItem) { SelectPageClick(aItem); }));
-    item.SetRadioItem(true);
-    if (page == 0)
-      item.SetChecked(true);
+  std::vector<TEntry> entries{{PageSubmenuOrder, nullptr, L"Select clipboard page"},
+                              {FirstSeparatorOrder, nullptr, L"-"},
+                              {LastSeparatorOrder, nullptr, L"-"}};
+  std::vector<const TCommandRow *> pageRows;
+  for (const TCommandRow &row : CommandTable()) {
+    if (row.Place == TMenuPlace::TopLevel)
+      entries.push_back({row.MenuOrder, &row, nullptr});
+    else if (row.Place == TMenuPlace::PageSubmenu)
+      pageRows.push_back(&row);
   }
-  menu.Add(CreateMenuItem(L"-", 0, nullptr));
-  TTrayMenuItem &keepPages = menu.Add(CreateMenuItem(
-      L"Keep pages after restart", 0, [this](TTrayMenuItem &aItem) { KeepPagesClick(aItem); }));
-  keepPages.SetAutoCheck(true);
-  keepPages.SetChecked(KeepPages());
-  menu.Add(CreateMenuItem(L"Close", 0, run(&TMainForm::CloseClick)));
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const TEntry &a, const TEntry &b) { return a.Order < b.Order; });
+  std::stable_sort(pageRows.begin(), pageRows.end(),
+                   [](const TCommandRow *a, const TCommandRow *b) { return a->Page < b->Page; });
+
+  TTrayMenuItem &menu = fTray->Menu();
+  TTrayMenuItem *pages = nullptr;
+  for (const TEntry &entry : entries) {
+    if (entry.Row)
+      AddCommandItem(menu, *entry.Row);
+    else if (entry.Order == PageSubmenuOrder)
+      pages = &menu.Add(CreateMenuItem(entry.Caption, 0, nullptr));
+    else
+      menu.Add(CreateMenuItem(entry.Caption, 0, nullptr));
+  }
+  for (const TCommandRow *row : pageRows)
+    AddCommandItem(*pages, *row);
   fTray->SetOnClick([this] { ShowCurrentPageInfo(); });
   fTray->SetVisible(true);
 }
 
-// A caption that names a combination another program holds says so.
+// The item's click runs the command; an item with a check mark has it
+// inverted by the click already, and sets the state the mark now shows.
+void TMainForm::AddCommandItem(TTrayMenuItem &aParent, const TCommandRow &aRow) {
+  TTrayMenuItem &item =
+      aParent.Add(CreateMenuItem(MenuCaption(aRow, HotkeyInForce(RowIndex(aRow))), aRow.Page,
+                                 [this, &aRow](TTrayMenuItem &aItem) { MenuClick(aRow, aItem); }));
+  item.SetAutoCheck(aRow.Mark == TMenuMark::Check);
+  item.SetRadioItem(aRow.Mark == TMenuMark::Radio);
+  if (aRow.Mark != TMenuMark::None)
+    item.SetChecked(CommandChecked(aRow));
+  fCommandItems.push_back({&aRow, &item});
+}
+
+void TMainForm::MenuClick(const TCommandRow &aRow, TTrayMenuItem &aItem) {
+  switch (aRow.Action) {
+  case TCommandAction::PrivateMode:
+    fModel.SetListenerEnabled(!aItem.Checked());
+    break;
+  case TCommandAction::KeepPages:
+    KeepPagesClick(aItem);
+    break;
+  default:
+    RunCommand(aRow);
+    break;
+  }
+}
+
+// What the model and the settings hold, not what a mark last showed.
+bool TMainForm::CommandChecked(const TCommandRow &aRow) const {
+  switch (aRow.Action) {
+  case TCommandAction::PrivateMode:
+    return !fModel.ListenerEnabled();
+  case TCommandAction::KeepPages:
+    return KeepPages();
+  case TCommandAction::SelectPage:
+    return aRow.Page == fModel.ActivePage();
+  default:
+    return false;
+  }
+}
+
+TTrayMenuItem *TMainForm::CommandItem(const TCommandRow &aRow) const {
+  for (const auto &[row, item] : fCommandItems)
+    if (row == &aRow)
+      return item;
+  return nullptr;
+}
+
+std::size_t TMainForm::RowIndex(const TCommandRow &aRow) {
+  return static_cast<std::size_t>(&aRow - CommandTable().data());
+}
+
+// Captions show the keys in force; one whose combination another program
+// holds says so.
 void TMainForm::MarkTakenHotkeysInMenu() {
-  if (!fTray)
-    return;
-  const std::vector<std::wstring> taken = TakenHotkeyNames();
-  const std::function<void(TTrayMenuItem &)> mark = [&](TTrayMenuItem &aParent) {
-    for (std::size_t i = 0; i < aParent.Count(); ++i) {
-      TTrayMenuItem &item = aParent.Items(i);
-      for (const std::wstring &name : taken)
-        item.SetCaption(MarkTakenInCaption(item.Caption(), name));
-      mark(item);
-    }
-  };
-  mark(fTray->Menu());
+  for (const auto &[row, item] : fCommandItems) {
+    const std::size_t index = RowIndex(*row);
+    const THotkeyCombination hotkey = HotkeyInForce(index);
+    std::wstring caption = MenuCaption(*row, hotkey);
+    const TGlobalHotkey *registered = HotkeyOfRow(index);
+    if (registered && !registered->Registered())
+      caption = MarkTakenInCaption(caption, HotkeyName(hotkey.Key, hotkey.Modifiers));
+    item->SetCaption(std::move(caption));
+  }
 }
 
 void TMainForm::CheckPageMenuItem(int aPage) {
   if (!fTray)
     throw std::logic_error("The tray menu does not exist yet");
-  fTray->Menu().Items(PageMenuPosition).Items(static_cast<std::size_t>(aPage)).SetChecked(true);
+  for (const auto &[row, item] : fCommandItems)
+    if (row->Action == TCommandAction::SelectPage && row->Page == aPage)
+      item->SetChecked(true);
 }
 
-// The item's mark has been inverted by the click (or by the hotkey) already:
-// a set mark means private mode.
-void TMainForm::PrivateModeClick(TTrayMenuItem &aItem) {
-  fModel.SetListenerEnabled(!aItem.Checked());
+void TMainForm::PrivateModeChanged(bool aPrivate) {
+  for (const auto &[row, item] : fCommandItems)
+    if (row->Action == TCommandAction::PrivateMode)
+      item->SetChecked(aPrivate);
 }
 
+// Held by the model: works before the tray exists, and presses queued
+// behind each other add up.
 void TMainForm::TogglePrivateMode() {
-  if (!fTray)
-    throw std::logic_error("The tray menu does not exist yet");
-  TTrayMenuItem &item = fTray->Menu().Items(PrivateModePosition);
-  item.SetChecked(!item.Checked());
-  PrivateModeClick(item);
+  fModel.TogglePrivateMode();
 }

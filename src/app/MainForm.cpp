@@ -20,6 +20,7 @@ TMainForm::~TMainForm() {
   UnregisterClipboardListener();
   DetachMessageListeners();
   ReleaseShortcuts();
+  fCommandItems.clear();
   fTray.reset();
   // Destroyed here, while the members still exist. The notifier stops
   // passing messages on first, so the window's last messages go to the

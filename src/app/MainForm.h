@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Commands.h"
 #include "app/MainThread.h"
 #include "app/PageSaver.h"
 #include "app/StartupCards.h"
@@ -74,9 +75,8 @@ public:
   // TPageModelView
   void ShowPageAnnounce() override;
   void ShowHistoryPageAnnounce() override;
-  void ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                const std::wstring &aDetailedDescription, const std::wstring &aPictureName,
-                std::uint32_t aBackgroundColor, int aDisplayTime) override;
+  void ShowInfo(const TCardRequest &aRequest) override;
+  void PrivateModeChanged(bool aPrivate) override;
   void CheckPageMenuItem(int aPage) override;
   void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override;
 
@@ -102,18 +102,24 @@ private:
 
   // Tray
   void CreateTrayIcon();
+  void AddCommandItem(TTrayMenuItem &aParent, const TCommandRow &aRow);
+  void MenuClick(const TCommandRow &aRow, TTrayMenuItem &aItem);
+  bool CommandChecked(const TCommandRow &aRow) const;
+  TTrayMenuItem *CommandItem(const TCommandRow &aRow) const;
+  static std::size_t RowIndex(const TCommandRow &aRow);
 
   // Shortcuts and commands
   void RegisterShortcuts();
   void ReleaseShortcuts();
+  THotkeyCombination HotkeyInForce(std::size_t aRow) const;
+  const TGlobalHotkey *HotkeyOfRow(std::size_t aRow) const;
+  void RunCommand(const TCommandRow &aCommand);
   void SelectPage(int aPage);
-  void SelectPageClick(TTrayMenuItem &aItem);
   void NextPage();
   void PreviousPage();
   void PreviousHistoryElement();
   void NextHistoryElement();
   void ShowCurrentPageInfo();
-  void PrivateModeClick(TTrayMenuItem &aItem);
   void TogglePrivateMode();
   void ShowClipboardFormats();
   void CloseClick();
@@ -158,6 +164,10 @@ private:
   std::unique_ptr<TPageSaver> fPageSaver;
   std::unique_ptr<TTrayIcon> fTray;
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
+  // The command-table row of each of fHotkeys.
+  std::vector<std::size_t> fHotkeyRows;
+  // The tray items of the commands; they live as long as fTray.
+  std::vector<std::pair<const TCommandRow *, TTrayMenuItem *>> fCommandItems;
   TKernelHandle fInstanceMutex;
   TMainThreadHandOver fHandOver;
   bool fStartupCompleted = false;

@@ -14,7 +14,7 @@ namespace {
 constexpr REAL Stroke = 4;
 
 Color Grey() {
-  return Color(LineColor);
+  return Color(PictureStrokeColor);
 }
 
 // A round-capped grey pen of the pictures' stroke width.

@@ -14,7 +14,7 @@ namespace Pictures {
 constexpr int PictureSize = 64;
 constexpr int BadgeSize = 32;
 // The line colour of every named picture: opaque mid grey.
-constexpr TAlphaColor LineColor = 0xFF929292;
+constexpr TAlphaColor PictureStrokeColor = 0xFF929292;
 
 // The names, in the order the list holds them.
 constexpr std::wstring_view Names[] = {L"Hello",    L"Search",  L"Private", L"Enabled",

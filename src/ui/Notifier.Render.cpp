@@ -13,7 +13,7 @@ using CardLayout::TRectF;
 
 namespace {
 
-constexpr TAlphaColor LineColor = 0xFFFFFFFF;
+constexpr TAlphaColor SeparatorLineColor = 0xFFFFFFFF;
 
 int Px(double aUnits, double aScale) {
   return static_cast<int>(std::lround(aUnits * aScale));
@@ -196,7 +196,7 @@ GdiPlus::TPremultipliedImage TCardPainter::Paint(const TCardContent &aContent,
       }
     }
 
-    FillRect(g, LineColor, PixelRect(r.Line, aScale));
+    FillRect(g, SeparatorLineColor, PixelRect(r.Line, aScale));
     if (aContent.ImageVisible && aContent.Image)
       DrawPicture(g, *aContent.Image, r.Image, aScale);
     if (aContent.WarningVisible)

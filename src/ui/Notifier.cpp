@@ -63,6 +63,13 @@ void TNotifier::ShowInfo(const std::wstring &aCaption, const std::wstring &aShor
   ShowInfo(aCaption, aShortDescription, aDetailedDescription, false, aIcon, aTime);
 }
 
+void TNotifier::ShowCard(const TCardRequest &aRequest) {
+  SetBackgroundColor(CardToneColor(aRequest.Tone));
+  ShowInfo(aRequest.Caption, aRequest.ShortDescription, aRequest.DetailedDescription,
+           aRequest.WarningBadge, ImageByName(CardPictureName(aRequest.Picture)),
+           aRequest.DisplayTime);
+}
+
 void TNotifier::ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
                            const TBitmap *aIcon) {
   fContent.Caption = aCaption;

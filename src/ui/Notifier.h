@@ -2,6 +2,7 @@
 
 #include "analysis/ClipboardAnalyzer.Service.h"
 #include "clipboard/ClipboardStateContainer.h"
+#include "ui/CardRequest.h"
 #include "ui/GdiPlus.h"
 #include "ui/LayeredWindow.h"
 #include "ui/Notifier.Animation.h"
@@ -54,6 +55,8 @@ public:
   void ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
                 const std::wstring &aDetailedDescription, const TBitmap *aIcon,
                 std::uint32_t aTime);
+  // Shows a card with free texts in the colour of its tone.
+  void ShowCard(const TCardRequest &aRequest);
   // Replaces the texts and the icon of the message on display and nothing
   // else: its time, size, colours and icon box stay.
   void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,

@@ -23,14 +23,16 @@ class TRecordingView : public TPageModelView {
 public:
   void ShowPageAnnounce() override { Calls.push_back(L"Page"); }
   void ShowHistoryPageAnnounce() override { Calls.push_back(L"History"); }
-  void ShowInfo(const std::wstring &aCaption, const std::wstring &aShort,
-                const std::wstring &aDetailed, const std::wstring &aPicture, std::uint32_t aColor,
-                int aTime) override {
+  // The card as the user sees it: the colour its tone gets.
+  void ShowInfo(const TCardRequest &aRequest) override {
     wchar_t color[16];
-    std::swprintf(color, 16, L"%08X", aColor);
-    Calls.push_back(L"Info:" + aCaption + L"|" + aShort + L"|" + aDetailed + L"|" + aPicture +
-                    L"|" + color + L"|" + std::to_wstring(aTime));
+    std::swprintf(color, 16, L"%08X", CardToneColor(aRequest.Tone));
+    Calls.push_back(L"Info:" + aRequest.Caption + L"|" + aRequest.ShortDescription + L"|" +
+                    aRequest.DetailedDescription + L"|" +
+                    std::wstring(CardPictureName(aRequest.Picture)) + L"|" + color + L"|" +
+                    std::to_wstring(aRequest.DisplayTime));
   }
+  void PrivateModeChanged(bool aPrivate) override { PrivateMarks.push_back(aPrivate); }
   void CheckPageMenuItem(int aPage) override {
     Calls.push_back(L"Check:" + std::to_wstring(aPage));
     if (FailCheck)
@@ -44,6 +46,7 @@ public:
   }
 
   std::vector<std::wstring> Calls;
+  std::vector<bool> PrivateMarks;
   bool FailCheck = false;
   int RetryRequests = 0;
   std::vector<std::chrono::milliseconds> RetryDelays;

@@ -2,8 +2,7 @@
 
 // The command ids of Pagekeep's tray menu, as another process posts them to
 // the tray window with WM_COMMAND. The menu numbers its items in the order
-// the program adds them: the top level down to "Current page information",
-// then the ten page items, then the rest of the top level.
+// the program adds them: the whole top level, then the ten page items.
 
 namespace Harness {
 
@@ -14,12 +13,12 @@ enum TTrayCommand : unsigned {
   tcPreviousPage = 6,
   tcNextPage = 7,
   tcInfo = 8,
-  tcKeepPages = 20,
-  tcClose = 21
+  tcKeepPages = 10,
+  tcClose = 11
 };
 
 inline unsigned PageCommand(int aPage) {
-  return 9u + static_cast<unsigned>(aPage);
+  return 12u + static_cast<unsigned>(aPage);
 }
 
 } // namespace Harness

@@ -9,8 +9,10 @@
 
 namespace {
 
-constexpr std::uint32_t WarningColor = 0xFFE08A1E;
-constexpr int WarningTime = 4000;
+constexpr std::uint32_t WarningTime = 4000;
+// wkMode's value that asks for the other mode.
+constexpr int ToggleMode = -1;
+constexpr std::uint32_t ModeCardTime = 4000;
 
 TClipboardState EmptyState() {
   return TAutoPtr::Make(std::make_unique<TClipboardStateContainer>());
@@ -93,6 +95,10 @@ void TPageModel::AnnounceShown() {
 
 void TPageModel::SetListenerEnabled(bool aValue) {
   Enqueue({TWorkKind::wkMode, aValue ? 1 : 0});
+}
+
+void TPageModel::TogglePrivateMode() {
+  Enqueue({TWorkKind::wkMode, ToggleMode});
 }
 
 void TPageModel::CaptureInitialClipboard() {
@@ -217,7 +223,7 @@ void TPageModel::RunCommand(const TWork &aWork) {
     StepToHistory(fActiveHistoryPage + aWork.Value);
     break;
   case TWorkKind::wkMode:
-    SwitchMode(aWork.Value != 0);
+    SwitchMode(aWork.Value == ToggleMode ? !fListenerEnabled : aWork.Value != 0);
     break;
   case TWorkKind::wkInfo:
     if (fActiveHistoryPage < 0)
@@ -251,8 +257,8 @@ void TPageModel::GiveUpBusyWork() {
   });
   fWork.clear();
   ResetBusyWait();
-  fView.ShowInfo(copyLost ? BusyCopyText : BusySwitchText, L"", L"", L"Empty", WarningColor,
-                 WarningTime);
+  fView.ShowInfo(MakeCard(copyLost ? BusyCopyText : BusySwitchText, L"", TCardPicture::Empty,
+                          TCardTone::Warning, WarningTime));
 }
 
 void TPageModel::ResetBusyWait() {
@@ -301,7 +307,8 @@ void TPageModel::ShowLeftOut(const TClipboardState &aCaptured) {
   std::wstring names;
   for (const TLeftOutFormat &format : leftOut)
     names += (names.empty() ? L"" : L", ") + format.Name + L" (" + ReasonText(format.Reason) + L")";
-  fView.ShowInfo(LeftOutText, names, L"", L"Search", WarningColor, WarningTime);
+  fView.ShowInfo(
+      MakeCard(LeftOutText, names, TCardPicture::Search, TCardTone::Warning, WarningTime));
 }
 
 // The oldest entries go first; the newest copy is never given up for them.
@@ -361,11 +368,14 @@ void TPageModel::SwitchMode(bool aValue) {
     return;
   if (!aValue) {
     fListenerEnabled = false;
-    fView.ShowInfo(L"Private mode", L"Alt+Win+E to disable", L"", L"Private", 0xFFED3B45, 4000);
+    fView.PrivateModeChanged(true);
+    fView.ShowInfo(MakeCard(L"Private mode", L"Alt+Win+E to disable", TCardPicture::Private,
+                            TCardTone::PrivateMode, ModeCardTime));
     return;
   }
   fClipboard.Put(EmptyState());
   fListenerEnabled = true;
-  fView.ShowInfo(L"Normal mode", L"Alt+Win+E to enable private mode", L"", L"Enabled", 0xFF2DC022,
-                 4000);
+  fView.PrivateModeChanged(false);
+  fView.ShowInfo(MakeCard(L"Normal mode", L"Alt+Win+E to enable private mode",
+                          TCardPicture::Enabled, TCardTone::NormalMode, ModeCardTime));
 }

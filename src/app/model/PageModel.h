@@ -3,6 +3,7 @@
 #include "app/model/PageClipboard.h"
 #include "app/model/PageStore.h"
 #include "clipboard/ClipboardStateContainer.h"
+#include "ui/CardRequest.h"
 
 #include <array>
 #include <chrono>
@@ -19,11 +20,11 @@ public:
   // Announce the active page, or the shown history entry.
   virtual void ShowPageAnnounce() = 0;
   virtual void ShowHistoryPageAnnounce() = 0;
-  // Set the notifier's background (0xAARRGGBB), then show a card with the
-  // picture of that name for aDisplayTime ms.
-  virtual void ShowInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                        const std::wstring &aDetailedDescription, const std::wstring &aPictureName,
-                        std::uint32_t aBackgroundColor, int aDisplayTime) = 0;
+  // Show a card with free texts; the card's tone chooses its colour.
+  virtual void ShowInfo(const TCardRequest &aRequest) = 0;
+  // The mode has just switched (private when aPrivate): marks that show it
+  // follow the model.
+  virtual void PrivateModeChanged(bool aPrivate) = 0;
   // Check radio item aPage in the tray's page submenu; may throw (ignored).
   virtual void CheckPageMenuItem(int aPage) = 0;
   // Call TPageModel::RetryCapture on the main thread after aDelay. A new
@@ -82,6 +83,9 @@ public:
   bool ListenerEnabled() const noexcept { return fListenerEnabled; }
   // Private mode (false) or normal mode (true), announced.
   void SetListenerEnabled(bool aValue);
+  // The other mode than the one in force when the switch runs, so that
+  // presses queued behind each other add up.
+  void TogglePrivateMode();
 
   // The clipboard listener: runs for every clipboard-change notification.
   void ClipboardChanged();
