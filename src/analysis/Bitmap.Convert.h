@@ -7,11 +7,8 @@
 #include <memory>
 #include <span>
 
-namespace Gdiplus {
-class Bitmap;
-}
-
-// The one place where TBitmap meets GDI, GDI+, WIC and the shell's icons.
+// Where TBitmap meets GDI, WIC and the shell's icons (GDI+ is the card's:
+// ui/GdiPlus.h).
 // Every function throws std::runtime_error when the platform refuses.
 
 // The icon's colours with its transparency: the alpha channel when the icon
@@ -33,7 +30,3 @@ TBitmapHandle ToPremultipliedDib(const TBitmap &aBitmap);
 
 // An icon of the bitmap's size and transparency, for windows and the tray.
 TIconHandle ToIcon(const TBitmap &aBitmap);
-
-// GDI+ conversions; GDI+ must have been started by the caller.
-std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap);
-TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap);

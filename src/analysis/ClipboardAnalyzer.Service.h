@@ -26,6 +26,8 @@ public:
   std::int64_t Size() const noexcept { return fSize; }
   TAlphaColor Color() const noexcept { return fColor; }
   TContentType ContentType() const noexcept { return fContentType; }
+  // The warning badge: the content's format is only partly supported, so
+  // the card shows the badge.
   bool ParticularSupport() const noexcept { return fParticularSupport; }
   void SetParticularSupport(bool aValue) noexcept { fParticularSupport = aValue; }
 

@@ -78,6 +78,8 @@ public:
 
   TAuto<TDescription> Analyze(const TAuto<TClipboardStateContainer> &aState) override;
   virtual TAnalyzerData GetAnalyzerData() const = 0;
+  // True for formats that are only partly supported: their cards show the
+  // warning badge.
   virtual bool HasParticularSupport() const { return false; }
   // True when the snapshot's formats begin with these names (case ignored).
   virtual bool MatchesPattern(const TAuto<TClipboardStateContainer> &aState,

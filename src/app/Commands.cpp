@@ -44,7 +44,8 @@ std::vector<TCommandRow> BuildTable() {
   rows.push_back(Row(L"ClipboardFormats", ClipboardFormats, {'D', MOD_ALT}));
   rows.push_back(Row(L"KeepPages", KeepPages, {}, L"Keep pages after restart", TopLevel, 91,
                      TMenuMark::Check));
-  rows.push_back(Row(L"Close", Close, {}, L"Close", TopLevel, 92));
+  rows.push_back(Row(L"Settings", Settings, {}, L"Settings\u2026", TopLevel, 92));
+  rows.push_back(Row(L"Close", Close, {}, L"Close", TopLevel, 93));
   return rows;
 }
 
@@ -53,6 +54,18 @@ std::vector<TCommandRow> BuildTable() {
 const std::vector<TCommandRow> &CommandTable() {
   static const std::vector<TCommandRow> table = BuildTable();
   return table;
+}
+
+std::wstring CommandTitle(const TCommandRow &aRow) {
+  switch (aRow.Action) {
+  case TCommandAction::SelectPage:
+    return L"Page " + std::to_wstring(aRow.Page) +
+           (aRow.Place == TMenuPlace::PageSubmenu ? L" (second key)" : L"");
+  case TCommandAction::ClipboardFormats:
+    return L"Clipboard formats";
+  default:
+    return aRow.Caption;
+  }
 }
 
 std::wstring MenuCaption(const TCommandRow &aRow, const THotkeyCombination &aHotkey) {

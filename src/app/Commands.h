@@ -5,6 +5,8 @@
 // registered in the table's order, so their ids follow it; the menu takes
 // its items by their menu order. Adding a command is adding a row.
 
+#include "app/HotkeyNames.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,15 +21,8 @@ enum class TCommandAction : std::uint8_t {
   PageInformation,
   ClipboardFormats,
   KeepPages,
+  Settings,
   Close
-};
-
-// A key with the system's MOD_* flags; Key 0 means no hotkey.
-struct THotkeyCombination {
-  std::uint32_t Key = 0;
-  std::uint32_t Modifiers = 0;
-  bool Empty() const noexcept { return Key == 0; }
-  bool operator==(const THotkeyCombination &) const = default;
 };
 
 enum class TMenuPlace : std::uint8_t { None, TopLevel, PageSubmenu };
@@ -50,6 +45,10 @@ struct TCommandRow {
 };
 
 const std::vector<TCommandRow> &CommandTable();
+
+// What the user reads for a command where it has no caption of its own
+// (settings, messages): "Page 3", "Page 3 (second key)", "Next page".
+std::wstring CommandTitle(const TCommandRow &aRow);
 
 // The caption with the keys in force: "Next page [Alt+Win+Right]"; the
 // caption alone for no hotkey.

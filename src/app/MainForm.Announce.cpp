@@ -63,22 +63,22 @@ void TMainForm::ShowInfo(const TCardRequest &aRequest) {
 
 void TMainForm::ShowStartupMessage(const std::wstring &aCaption,
                                    const std::wstring &aShortDescription,
-                                   const std::wstring &aDetailedDescription,
-                                   const std::wstring &aPictureName, std::uint32_t aTime) {
+                                   const std::wstring &aDetailedDescription, TCardPicture aPicture,
+                                   std::uint32_t aTime) {
   fStartupCards.StartupMessageShown(aTime);
   Announce(aShortDescription);
   ShowOnCard([&] {
     fNotifier->ShowInfo(aCaption, aShortDescription, aDetailedDescription,
-                        fNotifier->ImageByName(aPictureName), aTime);
+                        fNotifier->ImageByName(CardPictureName(aPicture)), aTime);
   });
 }
 
 void TMainForm::ChangeStartupMessage(const std::wstring &aCaption,
-                                     const std::wstring &aShortDescription,
-                                     const std::wstring &aPictureName) {
+                                     const std::wstring &aShortDescription, TCardPicture aPicture) {
   Announce(aShortDescription);
   ShowOnCard([&] {
-    fNotifier->ChangeInfo(aCaption, aShortDescription, fNotifier->ImageByName(aPictureName));
+    fNotifier->ChangeInfo(aCaption, aShortDescription,
+                          fNotifier->ImageByName(CardPictureName(aPicture)));
   });
 }
 

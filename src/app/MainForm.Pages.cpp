@@ -56,8 +56,8 @@ void TMainForm::CaptureStartClipboard(bool aPagesRestored) {
 
 void TMainForm::StartKeepingPages(bool aSavedAlready) {
   fPageSaver = std::make_unique<TPageSaver>([this] { return fModel.SavedPages(); },
-                                            TPageModel::ClipboardDataFileName(),
-                                            TPageModel::HistoryDataFileName(), aSavedAlready);
+                                            PageStore::ClipboardDataFileName(),
+                                            PageStore::HistoryDataFileName(), aSavedAlready);
 }
 
 // The item's mark is already inverted. Off deletes both files: the user
@@ -76,7 +76,7 @@ void TMainForm::KeepPagesClick(TTrayMenuItem &aItem) {
     return;
   }
   fPageSaver.reset();
-  PageStore::Delete(TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName());
+  PageStore::DeleteDataFiles();
 }
 
 // Closing and the end of the session must not fail on a save: the error

@@ -30,8 +30,7 @@ HWND FindFormatBox() {
 }
 } // namespace
 
-// Registered in a fixed order, so the ids run 1 to 27 as the table gives
-// the// Registered in the command table's order, so the ids run 1 to 27 as the
+// Registered in the command table's order, so the ids run 1 to 27 as the
 // table gives them: per page its F-key (F3 for page 0) then its keypad key;
 // then the arrows, E, I, and Alt+D. A combination the system refuses stays
 // dead.
@@ -43,23 +42,25 @@ void TMainForm::RegisterShortcuts() {
     const THotkeyCombination hotkey = HotkeyInForce(row);
     if (hotkey.Empty())
       continue;
-    const TCommandRow &command = table[row];
-    auto &registered = fHotkeys.emplace_back(std::make_unique<TGlobalHotkey>(
-        hotkey.Key, hotkey.Modifiers,
-        [this, &command](TGlobalHotkey &, std::uintptr_t) { RunCommand(command); }));
-    if (command.Action == TCommandAction::SelectPage)
-      registered->SetUserData(std::int32_t{command.Page});
+    fHotkeys.push_back(MakeHotkey(row, hotkey));
     fHotkeyRows.push_back(row);
   }
+}
+
+// Registered at once; Registered() says whether the system agreed.
+std::unique_ptr<TGlobalHotkey> TMainForm::MakeHotkey(std::size_t aRow, THotkeyCombination aHotkey) {
+  const TCommandRow &command = CommandTable().at(aRow);
+  auto hotkey = std::make_unique<TGlobalHotkey>(
+      aHotkey.Key, aHotkey.Modifiers,
+      [this, &command](TGlobalHotkey &, std::uintptr_t) { RunCommand(command); });
+  if (command.Action == TCommandAction::SelectPage)
+    hotkey->SetUserData(std::int32_t{command.Page});
+  return hotkey;
 }
 
 void TMainForm::ReleaseShortcuts() {
   fHotkeys.clear();
   fHotkeyRows.clear();
-}
-
-THotkeyCombination TMainForm::HotkeyInForce(std::size_t aRow) const {
-  return CommandTable().at(aRow).DefaultHotkey;
 }
 
 // The hotkey object of a row, or null for a row without one.
@@ -100,6 +101,9 @@ void TMainForm::RunCommand(const TCommandRow &aCommand) {
     // Its item's mark is the setting as shown; the click keeps both in step.
     if (TTrayMenuItem *item = CommandItem(aCommand))
       item->Click();
+    break;
+  case TCommandAction::Settings:
+    ShowSettings();
     break;
   case TCommandAction::Close:
     CloseClick();

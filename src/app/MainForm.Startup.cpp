@@ -24,11 +24,11 @@ public:
   // record keeps the short description, which tells them apart.
   void ShowInfo(const TStartupMessage &aMessage) override {
     fForm.ShowStartupMessage(aMessage.Caption, aMessage.ShortDescription,
-                             aMessage.DetailedDescription, aMessage.ImageName, aMessage.Time);
+                             aMessage.DetailedDescription, aMessage.Picture, aMessage.Time);
   }
   void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                  const std::wstring &aImageName) override {
-    fForm.ChangeStartupMessage(aCaption, aShortDescription, aImageName);
+                  TCardPicture aPicture) override {
+    fForm.ChangeStartupMessage(aCaption, aShortDescription, aPicture);
   }
   void SetInfoComment(const std::wstring &aText) override { fForm.SetStartupMessageComment(aText); }
   void HideInfo() override { fForm.HideStartupMessage(); }
@@ -92,6 +92,7 @@ void TMainForm::CompleteStartup() {
     ::TerminateProcess(::GetCurrentProcess(), 0);
     return;
   }
+  LoadHotkeyChoices();
   CreateTrayIcon();
   RegisterShortcuts();
   MarkTakenHotkeysInMenu();

@@ -17,6 +17,7 @@ TMainForm::~TMainForm() {
     fStartupFlow->Join();
   }
   ::KillTimer(Handle(), static_cast<UINT_PTR>(TTimerID::CaptureRetry));
+  fSettings.reset();
   UnregisterClipboardListener();
   DetachMessageListeners();
   ReleaseShortcuts();
@@ -87,6 +88,9 @@ int RunMessageLoop() {
   while ((result = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (result == -1)
       throw std::runtime_error(LastErrorText("GetMessageW"));
+    // Tab, arrows and Esc move through the settings window's controls.
+    if (TSettingsWindow::HandleDialogKeys(msg))
+      continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

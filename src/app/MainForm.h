@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/Commands.h"
+#include "app/HotkeySettings.h"
 #include "app/MainThread.h"
 #include "app/PageSaver.h"
+#include "app/SettingsWindow.h"
 #include "app/StartupCards.h"
 #include "app/StartupFlow.h"
 #include "app/capture/SystemPageClipboard.h"
@@ -39,7 +41,7 @@ struct TMainFormOptions {
 // It owns the notifier card, the pages model, the tray icon and the hotkeys.
 // The window is the card's: hidden until a card shows, and it never takes
 // the keyboard focus. Main thread only.
-class TMainForm : public TPageModelView {
+class TMainForm : public TPageModelView, public THotkeyEditor {
 public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepMainForm";
   static constexpr const wchar_t *WindowCaption = L"Stowage Notifier";
@@ -58,6 +60,21 @@ public:
   // Null until CompleteStartup has made the icon.
   TTrayIcon *Tray() const noexcept { return fTray.get(); }
   const std::vector<std::unique_ptr<TGlobalHotkey>> &Hotkeys() const noexcept { return fHotkeys; }
+
+  // The combination of a command-table row: the user's choice, else the
+  // default; empty for none.
+  THotkeyCombination HotkeyInForce(std::size_t aRow) const override;
+  bool HotkeyTaken(std::size_t aRow) const override;
+  // Puts aHotkey in force for the row and keeps it in the settings. Throws
+  // EHotkeyRefused (the old one stays) when another row has it or another
+  // program holds it; an empty combination removes the row's hotkey.
+  void ChangeHotkey(std::size_t aRow, THotkeyCombination aHotkey) override;
+  // Every row back to its default; the choices are removed.
+  void RestoreDefaultHotkeys() override;
+  // Opens the settings window, or brings it to the front.
+  void ShowSettings();
+  // Null until the settings window is opened.
+  TSettingsWindow *Settings() const noexcept { return fSettings.get(); }
   bool StartupCompleted() const noexcept { return fStartupCompleted; }
 
   // The second half of start-up, on the main thread, once.
@@ -111,7 +128,9 @@ private:
   // Shortcuts and commands
   void RegisterShortcuts();
   void ReleaseShortcuts();
-  THotkeyCombination HotkeyInForce(std::size_t aRow) const;
+  std::unique_ptr<TGlobalHotkey> MakeHotkey(std::size_t aRow, THotkeyCombination aHotkey);
+  void PutHotkeyOfRow(std::size_t aRow, std::unique_ptr<TGlobalHotkey> aHotkey);
+  void LoadHotkeyChoices();
   const TGlobalHotkey *HotkeyOfRow(std::size_t aRow) const;
   void RunCommand(const TCommandRow &aCommand);
   void SelectPage(int aPage);
@@ -146,10 +165,10 @@ private:
   // Messages of the start-up flow: the text form of the card, in the card's
   // present colour.
   void ShowStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                          const std::wstring &aDetailedDescription,
-                          const std::wstring &aPictureName, std::uint32_t aTime);
+                          const std::wstring &aDetailedDescription, TCardPicture aPicture,
+                          std::uint32_t aTime);
   void ChangeStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                            const std::wstring &aPictureName);
+                            TCardPicture aPicture);
   void SetStartupMessageComment(const std::wstring &aText);
   void HideStartupMessage();
 
@@ -163,11 +182,15 @@ private:
   // After the model: it reads the model until it goes.
   std::unique_ptr<TPageSaver> fPageSaver;
   std::unique_ptr<TTrayIcon> fTray;
+  THotkeyChoices fHotkeyChoices;
+  // In the table's order, one per row with a hotkey in force.
   std::vector<std::unique_ptr<TGlobalHotkey>> fHotkeys;
   // The command-table row of each of fHotkeys.
   std::vector<std::size_t> fHotkeyRows;
   // The tray items of the commands; they live as long as fTray.
   std::vector<std::pair<const TCommandRow *, TTrayMenuItem *>> fCommandItems;
+  // It changes the hotkeys, so it goes before them.
+  std::unique_ptr<TSettingsWindow> fSettings;
   TKernelHandle fInstanceMutex;
   TMainThreadHandOver fHandOver;
   bool fStartupCompleted = false;

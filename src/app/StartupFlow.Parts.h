@@ -15,8 +15,8 @@ inline constexpr std::uint32_t UntilHidden = 0xFFFFFFFF;
 inline constexpr DWORD Pause = 1000;
 
 inline TStartupMessage Message(const std::wstring &aShort, const std::wstring &aDetailed,
-                               const std::wstring &aImage, std::uint32_t aTime) {
-  return {Caption, aShort, aDetailed, aImage, aTime};
+                               TCardPicture aPicture, std::uint32_t aTime) {
+  return {Caption, aShort, aDetailed, aPicture, aTime};
 }
 
 } // namespace StartupFlowParts

@@ -28,7 +28,7 @@ std::wstring DownloadText(int aPercent) {
 // way the program ends up running with its tray icon and hotkeys.
 void TStartupFlow::CheckForUpdate() {
   UI([this] {
-    fHost.ShowInfo(Message(L"Checking for new version...", L"", L"Search", UntilHidden));
+    fHost.ShowInfo(Message(L"Checking for new version...", L"", TCardPicture::Search, UntilHidden));
   });
   std::optional<std::wstring> offered;
   try {
@@ -37,7 +37,7 @@ void TStartupFlow::CheckForUpdate() {
     TraceDroppedError();
   }
   if (!offered)
-    UI([this] { fHost.ChangeInfo(Caption, L"Your version is actual", L"Actual"); });
+    UI([this] { fHost.ChangeInfo(Caption, L"Your version is actual", TCardPicture::Actual); });
   Sleep(Pause);
   UI([this] { fHost.HideInfo(); });
   if (offered && InstallOffered(*offered))
@@ -63,7 +63,9 @@ bool TStartupFlow::InstallOffered(const std::wstring &aOffered) {
 
 // The download's progress shows as the elevated copy showed it before.
 bool TStartupFlow::FetchChecked(const std::wstring &aOffered) {
-  UI([this] { fHost.ShowInfo(Message(L"Downloading update: 0%", L"", L"Download", UntilHidden)); });
+  UI([this] {
+    fHost.ShowInfo(Message(L"Downloading update: 0%", L"", TCardPicture::Download, UntilHidden));
+  });
   std::optional<TUpdateVerdict> verdict;
   try {
     verdict =

@@ -233,7 +233,7 @@ void TStartupFlow::ShowUpdatedMessage() {
       fHost.ShowInfo(Message(L"Successfully updated",
                              L"Current version of application is " +
                                  std::wstring(TAutomaticUpdate::OwnVersion),
-                             L"Updated", GreetingTime));
+                             TCardPicture::Updated, GreetingTime));
     });
   });
 }
@@ -244,7 +244,7 @@ void TStartupFlow::ShowWelcome() {
       fHost.ShowInfo(Message(L"Successfully installed",
                              L"Application is running in background. To manage it, use the icon "
                              L"in the system tray",
-                             L"Hello", GreetingTime));
+                             TCardPicture::Hello, GreetingTime));
     });
     Sleep(GreetingTime);
     UI([this] {

@@ -6,6 +6,7 @@
 // TStartupHost, so the flow is tested with a fake form.
 
 #include "shared/Handles.h"
+#include "ui/CardRequest.h"
 #include "update/AutomaticUpdate.h"
 
 #include <windows.h>
@@ -24,13 +25,13 @@ public:
   EStartupCancelled() : std::runtime_error("The start-up flow was cancelled") {}
 };
 
-// A message on the notifier card, in the text form without warning. The
-// image is named as in the notifier's picture list.
+// A message on the notifier card, in the text form without warning, with
+// one of the card's own pictures.
 struct TStartupMessage {
   std::wstring Caption;
   std::wstring ShortDescription;
   std::wstring DetailedDescription;
-  std::wstring ImageName;
+  TCardPicture Picture = TCardPicture::None;
   std::uint32_t Time = 0; // ms; 0xFFFFFFFF keeps the card up until HideInfo
 };
 
@@ -47,7 +48,7 @@ public:
   // Main thread only, inside a handed-over step.
   virtual void ShowInfo(const TStartupMessage &aMessage) = 0;
   virtual void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                          const std::wstring &aImageName) = 0;
+                          TCardPicture aPicture) = 0;
   // Rewrites the card's short-description line (lblComment) alone.
   virtual void SetInfoComment(const std::wstring &aText) = 0;
   virtual void HideInfo() = 0;

@@ -133,6 +133,6 @@ void TWndProcFilter::RemoveEventListener(std::uint32_t aMessage) {
 }
 
 TWndProcFilter &WndProcFilter() {
-  static TWndProcFilter instance(L"ZAVereWindowCaption", L"ZAVereWindowClass");
+  static TWndProcFilter instance(MessageWindowCaption, MessageWindowClassName);
   return instance;
 }

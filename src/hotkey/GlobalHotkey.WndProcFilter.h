@@ -27,6 +27,8 @@ inline TMessageFilter MakeMessageFilter(std::function<void(TMessage)> aCallable)
   return std::make_shared<std::function<void(TMessage)>>(std::move(aCallable));
 }
 
+// The process's message window: hotkeys, the clipboard listener and the
+// session's end arrive here.
 // A hidden top-level window that hands every message it receives to the
 // attached filters (all of them, in order) and then to the one listener of
 // the message id. Errors raised by filters and listeners never reach the
@@ -78,4 +80,8 @@ private:
 // The process-wide message window ("ZAVereWindowCaption", class
 // "ZAVereWindowClass"), created on first use by the thread that is to pump
 // its messages: the program's main thread.
+// Other programs may look for the window by these names: they stay.
+constexpr const wchar_t *MessageWindowCaption = L"ZAVereWindowCaption";
+constexpr const wchar_t *MessageWindowClassName = L"ZAVereWindowClass";
+
 TWndProcFilter &WndProcFilter();

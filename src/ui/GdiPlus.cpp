@@ -57,4 +57,39 @@ TPremultipliedImage ReadPremultiplied(Gdiplus::Bitmap &aCanvas) {
   return image;
 }
 
+std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap) {
+  auto result =
+      std::make_unique<Gdiplus::Bitmap>(aBitmap.Width(), aBitmap.Height(), PixelFormat32bppARGB);
+  Gdiplus::BitmapData data{};
+  Gdiplus::Rect all(0, 0, aBitmap.Width(), aBitmap.Height());
+  if (result->GetLastStatus() != Gdiplus::Ok ||
+      result->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) !=
+          Gdiplus::Ok)
+    throw std::runtime_error("Cannot create a GDI+ bitmap");
+  for (int y = 0; y < aBitmap.Height(); ++y)
+    std::memcpy(static_cast<BYTE *>(data.Scan0) + static_cast<std::ptrdiff_t>(y) * data.Stride,
+                aBitmap.Pixels().data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(aBitmap.Width()),
+                static_cast<std::size_t>(aBitmap.Width()) * 4);
+  result->UnlockBits(&data);
+  return result;
+}
+
+TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap) {
+  TBitmap result(static_cast<int>(aBitmap.GetWidth()), static_cast<int>(aBitmap.GetHeight()));
+  Gdiplus::BitmapData data{};
+  Gdiplus::Rect all(0, 0, result.Width(), result.Height());
+  if (aBitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) !=
+      Gdiplus::Ok)
+    throw std::runtime_error("Cannot read a GDI+ bitmap");
+  for (int y = 0; y < result.Height(); ++y)
+    std::memcpy(result.Pixels().data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(result.Width()),
+                static_cast<const BYTE *>(data.Scan0) +
+                    static_cast<std::ptrdiff_t>(y) * data.Stride,
+                static_cast<std::size_t>(result.Width()) * 4);
+  aBitmap.UnlockBits(&data);
+  return result;
+}
+
 } // namespace GdiPlus

@@ -55,8 +55,11 @@ struct TPremultipliedImage {
 // transparent.
 std::unique_ptr<Gdiplus::Bitmap> NewCanvas(int aWidth, int aHeight);
 
-// The pixels of a canvas made by NewCanvas. (Our straight-alpha bitmaps
-// convert to and from GDI+ in analysis/Bitmap.Convert.h.)
+// The pixels of a canvas made by NewCanvas.
 TPremultipliedImage ReadPremultiplied(Gdiplus::Bitmap &aCanvas);
+
+// Straight-alpha bitmaps to and from GDI+; GDI+ must have been started.
+std::unique_ptr<Gdiplus::Bitmap> ToGdiPlusBitmap(const TBitmap &aBitmap);
+TBitmap FromGdiPlusBitmap(Gdiplus::Bitmap &aBitmap);
 
 } // namespace GdiPlus

@@ -1,6 +1,5 @@
 #include "ui/Notifier.Pictures.h"
 
-#include "analysis/Bitmap.Convert.h"
 #include "ui/GdiPlus.h"
 
 #include <functional>
@@ -175,7 +174,7 @@ TBitmap Render(int aSize, const std::function<void(Graphics &)> &aDrawing) {
     g.SetPixelOffsetMode(PixelOffsetModeHalf);
     aDrawing(g);
   }
-  return FromGdiPlusBitmap(*canvas);
+  return GdiPlus::FromGdiPlusBitmap(*canvas);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "ui/Notifier.Render.h"
 
-#include "analysis/Bitmap.Convert.h"
+#include "ui/GdiPlus.h"
 #include "ui/Notifier.Pictures.h"
 
 #include <algorithm>
@@ -62,7 +62,7 @@ void DrawPicture(Graphics &g, const TBitmap &aBitmap, const TRectF &aArea, doubl
   // Without it the resampling reads past the edges and darkens them.
   ImageAttributes edges;
   edges.SetWrapMode(WrapModeTileFlipXY);
-  auto image = ToGdiPlusBitmap(aBitmap);
+  auto image = GdiPlus::ToGdiPlusBitmap(aBitmap);
   GdiPlus::Check(g.DrawImage(image.get(), Rect(x, y, width, height), 0, 0, aBitmap.Width(),
                              aBitmap.Height(), UnitPixel, &edges),
                  "DrawImage");

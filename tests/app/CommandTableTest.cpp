@@ -51,8 +51,13 @@ TEST(CommandTable, PrivateModeSwitchesBeforeTheTrayExistsAndTheTrayShowsIt) {
   PumpPending();
   EXPECT_TRUE(form.Tray()->Menu().Items(0).Checked());
   ::SendMessageW(WndProcFilter().Handle(), WM_HOTKEY, form.Hotkeys().at(hkPrivateMode)->ID(), 0);
-  PumpPending();
-  EXPECT_TRUE(form.Model().ListenerEnabled());
+  // Queued behind the start's reading of the clipboard.
+  EXPECT_TRUE(Harness::WaitUntil(
+      [&] {
+        Harness::PumpUntilIdle();
+        return form.Model().ListenerEnabled();
+      },
+      8000ms));
   EXPECT_FALSE(form.Tray()->Menu().Items(0).Checked());
 }
 

@@ -84,6 +84,7 @@ TEST_F(StartupTest, TrayMenuHasTheCommandsInOrderWithPageZeroMarked) {
                                            L"Current page information [Alt+Win+I]",
                                            L"-",
                                            L"Keep pages after restart",
+                                           L"Settings\u2026",
                                            L"Close"};
   ASSERT_EQ(captions.size(), menu.Count());
   for (std::size_t i = 0; i < captions.size(); ++i)

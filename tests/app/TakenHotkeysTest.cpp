@@ -37,10 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TakenHotkeysMessage, CountsAndListsInOrderWithTheRightNumber) {
   EXPECT_EQ(L"", TakenHotkeysMessage({}));
-  EXPECT_EQ(L"1 hotkey is taken by another program: Alt+Win+E. Use the tray menu for it.",
+  EXPECT_EQ(L"1 hotkey is taken by another program: Alt+Win+E. Choose another key in Settings.",
             TakenHotkeysMessage({L"Alt+Win+E"}));
-  EXPECT_EQ(L"2 hotkeys are taken by another program: Alt+Win+Up, Alt+Win+Down. Use the tray "
-            L"menu for them.",
+  EXPECT_EQ(L"2 hotkeys are taken by another program: Alt+Win+Up, Alt+Win+Down. Choose other "
+            L"keys in Settings.",
             TakenHotkeysMessage({L"Alt+Win+Up", L"Alt+Win+Down"}));
 }
 

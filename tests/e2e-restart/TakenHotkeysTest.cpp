@@ -47,18 +47,6 @@ private:
   std::atomic<int> fUpPresses{0};
 };
 
-// The caption of a tray-menu item, as the tray window reports it.
-std::wstring Caption(HWND aTray, unsigned aCommandID) {
-  DWORD_PTR found = 0;
-  ::SendMessageTimeoutW(aTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemCaption"), aCommandID, 0,
-                        SMTO_NORMAL, 10000, &found);
-  if (!found)
-    return L"<no item>";
-  wchar_t text[256]{};
-  ::GetWindowTextW(::FindWindowExW(aTray, nullptr, L"Static", nullptr), text, 256);
-  return text;
-}
-
 TEST(TakenHotkeysTest, CardNamesTheTakenOnesTheMenuMarksThemAndTheOthersWork) {
   THeldHotkeys held;
   ASSERT_TRUE(held.Held()) << "another program holds the combinations already";
@@ -66,16 +54,15 @@ TEST(TakenHotkeysTest, CardNamesTheTakenOnesTheMenuMarksThemAndTheOthersWork) {
   TPagekeep app;
   ASSERT_TRUE(app.WaitReady());
   const std::wstring report = L"2 hotkeys are taken by another program: Alt+Win+Num5, "
-                              L"Alt+Win+Up. Use the tray menu for them.";
+                              L"Alt+Win+Up. Choose other keys in Settings.";
   EXPECT_TRUE(WaitUntil([&] { return app.Announcement().ends_with(report); }, 12000ms))
       << "last announcement: " << std::string(app.Announcement().begin(), app.Announcement().end());
 
-  EXPECT_EQ(L"Page 5 [Alt+Win+Num5: taken]", Caption(app.Tray(), PageCommand(5)));
-  EXPECT_EQ(L"Previous history element [Alt+Win+Up: taken]",
-            Caption(app.Tray(), tcPreviousHistory));
-  EXPECT_EQ(L"Page 3 [Alt+Win+Num3]", Caption(app.Tray(), PageCommand(3)));
-  EXPECT_EQ(L"Next history element [Alt+Win+Down]", Caption(app.Tray(), tcNextHistory));
-  EXPECT_EQ(L"Private mode [Alt+Win+E]", Caption(app.Tray(), tcPrivateMode));
+  EXPECT_EQ(L"Page 5 [Alt+Win+Num5: taken]", app.ItemCaption(PageCommand(5)));
+  EXPECT_EQ(L"Previous history element [Alt+Win+Up: taken]", app.ItemCaption(tcPreviousHistory));
+  EXPECT_EQ(L"Page 3 [Alt+Win+Num3]", app.ItemCaption(PageCommand(3)));
+  EXPECT_EQ(L"Next history element [Alt+Win+Down]", app.ItemCaption(tcNextHistory));
+  EXPECT_EQ(L"Private mode [Alt+Win+E]", app.ItemCaption(tcPrivateMode));
 
   EXPECT_EQ(L"Page 3", app.Press(VK_NUMPAD3));
   EXPECT_EQ(L"Page 5", app.Press(VK_F8)) << "page 5's F-key is Pagekeep's";
@@ -90,7 +77,7 @@ TEST(TakenHotkeysTest, NothingTakenNoCardAndPlainCaptions) {
   ASSERT_TRUE(app.WaitReady());
   EXPECT_FALSE(
       WaitUntil([&] { return app.Announcement().find(L"taken") != std::wstring::npos; }, 800ms));
-  EXPECT_EQ(L"Page 5 [Alt+Win+Num5]", Caption(app.Tray(), PageCommand(5)));
+  EXPECT_EQ(L"Page 5 [Alt+Win+Num5]", app.ItemCaption(PageCommand(5)));
 }
 
 } // namespace

@@ -54,11 +54,15 @@ std::wstring TPagekeep::WaitForAnnouncement(unsigned aAfter) {
 }
 
 std::wstring TPagekeep::PressAndWait(WORD aKey, bool aWithWin, std::chrono::milliseconds aWait) {
-  const unsigned before = AnnouncementNumber();
   if (aWithWin)
-    PressKeys({VK_LWIN, VK_MENU, aKey});
-  else
-    PressKeys({VK_MENU, aKey});
+    return PressCombination({VK_LWIN, VK_MENU, aKey}, aWait);
+  return PressCombination({VK_MENU, aKey}, aWait);
+}
+
+std::wstring TPagekeep::PressCombination(const std::vector<WORD> &aKeys,
+                                         std::chrono::milliseconds aWait) {
+  const unsigned before = AnnouncementNumber();
+  PressKeys(aKeys);
   if (!WaitUntil([&] { return AnnouncementNumber() > before; }, aWait))
     return L"";
   return WaitForAnnouncement(before);
@@ -85,6 +89,17 @@ LRESULT TPagekeep::ItemState(unsigned aCommandID) const {
   ::SendMessageTimeoutW(fTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemState"), aCommandID, 0,
                         SMTO_NORMAL, 10000, &result);
   return static_cast<LRESULT>(result);
+}
+
+std::wstring TPagekeep::ItemCaption(unsigned aCommandID) const {
+  DWORD_PTR found = 0;
+  ::SendMessageTimeoutW(fTray, ::RegisterWindowMessageW(L"Pagekeep.TrayItemCaption"), aCommandID, 0,
+                        SMTO_NORMAL, 10000, &found);
+  if (!found)
+    return L"<no item>";
+  wchar_t text[256]{};
+  ::GetWindowTextW(::FindWindowExW(fTray, nullptr, L"Static", nullptr), text, 256);
+  return text;
 }
 
 bool TPagekeep::HasItem(unsigned aCommandID) const {

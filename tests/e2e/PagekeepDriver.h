@@ -43,9 +43,15 @@ public:
   // The same for a key that is to do nothing: "" when no card came within
   // a short quiet wait, else the card's text.
   std::wstring PressExpectingNothing(WORD aKey, bool aWithWin = true);
+  // Presses the keys in order (modifiers first), releases them, and returns
+  // the announcement it led to, "" when none came within aWait.
+  std::wstring PressCombination(const std::vector<WORD> &aKeys,
+                                std::chrono::milliseconds aWait = std::chrono::seconds(5));
   // Runs a tray-menu command and returns the announcement it led to.
   std::wstring Command(unsigned aCommandID);
   bool Checked(unsigned aCommandID) const;
+  // The caption of a tray-menu item, "<no item>" when there is none.
+  std::wstring ItemCaption(unsigned aCommandID) const;
   bool HasItem(unsigned aCommandID) const;
 
 private:

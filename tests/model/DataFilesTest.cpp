@@ -19,7 +19,7 @@ TBytes ReadFileBytes(const std::wstring &aFileName) {
 
 void WriteFileBytes(const std::wstring &aFileName, const TBytes &aBytes) {
   ::SHCreateDirectoryExW(
-      nullptr, (TPageModel::GetSpecialFolderPath(CSIDL_APPDATA) + L"\\Pagekeep").c_str(), nullptr);
+      nullptr, (PageStore::GetSpecialFolderPath(CSIDL_APPDATA) + L"\\Pagekeep").c_str(), nullptr);
   TFileStream stream(aFileName, TFileStream::TMode::fmCreate);
   stream.Write(aBytes.data(), aBytes.size());
 }
@@ -51,7 +51,7 @@ protected:
   void TearDown() override { DeleteFiles(); }
   static void DeleteFiles() {
     for (const std::wstring &file :
-         {TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName()}) {
+         {PageStore::ClipboardDataFileName(), PageStore::HistoryDataFileName()}) {
       ::DeleteFileW(file.c_str());
       ::DeleteFileW((file + L".bad").c_str());
     }
@@ -64,18 +64,18 @@ protected:
 };
 
 TEST_F(DataFiles, NamesAreInTheRoamingAppDataFolder) {
-  const std::wstring folder = TPageModel::GetSpecialFolderPath(CSIDL_APPDATA);
+  const std::wstring folder = PageStore::GetSpecialFolderPath(CSIDL_APPDATA);
   ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder + L"\\Pagekeep\\ClipboardData.dat", TPageModel::ClipboardDataFileName());
-  EXPECT_EQ(folder + L"\\Pagekeep\\HistoryData.dat", TPageModel::HistoryDataFileName());
-  EXPECT_EQ(L"", TPageModel::GetSpecialFolderPath(0x7FFF)) << "unknown folder id";
+  EXPECT_EQ(folder + L"\\Pagekeep\\ClipboardData.dat", PageStore::ClipboardDataFileName());
+  EXPECT_EQ(folder + L"\\Pagekeep\\HistoryData.dat", PageStore::HistoryDataFileName());
+  EXPECT_EQ(L"", PageStore::GetSpecialFolderPath(0x7FFF)) << "unknown folder id";
 }
 
 TEST_F(DataFiles, EmptyModelGivesTheGoldenFiles) {
   fRig.Model.SaveData();
   EXPECT_EQ(Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)}),
-            ReadFileBytes(TPageModel::ClipboardDataFileName()));
-  EXPECT_EQ(Hex("00 00 00 00"), ReadFileBytes(TPageModel::HistoryDataFileName()));
+            ReadFileBytes(PageStore::ClipboardDataFileName()));
+  EXPECT_EQ(Hex("00 00 00 00"), ReadFileBytes(PageStore::HistoryDataFileName()));
 }
 
 void ExpectSameSnapshot(const TClipboardState &aExpected, const TClipboardState &aActual) {
@@ -125,22 +125,22 @@ TEST_F(DataFiles, MissingOrEmptyFiles) {
   fRig.Copy(L"A");
   fRig.Copy(L"B");
   // A missing pages file gives ten empty pages; the history file is still read.
-  WriteFileBytes(TPageModel::HistoryDataFileName(), Join({Hex("01 00 00 00"), Hex("02 00")}));
+  WriteFileBytes(PageStore::HistoryDataFileName(), Join({Hex("01 00 00 00"), Hex("02 00")}));
   fRig.Model.LoadData();
   EXPECT_EQ(0, fRig.Model.Page(0)().Count());
   EXPECT_EQ(2u, fRig.Model.History().size());
   // An empty pages file: ten empty pages, the history file is not read.
   fRig.Copy(L"C");
-  WriteFileBytes(TPageModel::ClipboardDataFileName(), {});
+  WriteFileBytes(PageStore::ClipboardDataFileName(), {});
   fRig.Model.LoadData();
   EXPECT_EQ(0, fRig.Model.Page(0)().Count());
   EXPECT_EQ(2u, fRig.Model.History().size());
   // Missing or empty history: the history stays as it was.
-  WriteFileBytes(TPageModel::ClipboardDataFileName(),
+  WriteFileBytes(PageStore::ClipboardDataFileName(),
                  Join({Hex("00 00 00 00"), Repeat(Hex("02 00"), 10)}));
-  WriteFileBytes(TPageModel::HistoryDataFileName(), {});
+  WriteFileBytes(PageStore::HistoryDataFileName(), {});
   fRig.Model.LoadData();
-  ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+  ::DeleteFileW(PageStore::HistoryDataFileName().c_str());
   fRig.Model.LoadData();
   EXPECT_EQ(2u, fRig.Model.History().size());
 }
@@ -165,8 +165,8 @@ protected:
     DataFiles::TearDown();
   }
   std::wstring DamagedFile() const {
-    return GetParam().File == TWhich::Pages ? TPageModel::ClipboardDataFileName()
-                                            : TPageModel::HistoryDataFileName();
+    return GetParam().File == TWhich::Pages ? PageStore::ClipboardDataFileName()
+                                            : PageStore::HistoryDataFileName();
   }
 };
 
@@ -180,7 +180,7 @@ TEST_P(DataFilesRejectBadInput, ChangesNothingAndPutsTheFileAside) {
   const std::vector<TClipboardState> history = fRig.Model.History();
   const std::wstring file = DamagedFile();
   if (GetParam().File == TWhich::History)
-    WriteFileBytes(TPageModel::ClipboardDataFileName(),
+    WriteFileBytes(PageStore::ClipboardDataFileName(),
                    Join({Hex("03 00 00 00"), Repeat(Hex("02 00"), 10)}));
   if (GetParam().Folder)
     ASSERT_TRUE(::SHCreateDirectoryExW(nullptr, file.c_str(), nullptr) == ERROR_SUCCESS);
@@ -209,7 +209,7 @@ TEST_P(DataFilesRejectBadInput, ChangesNothingAndPutsTheFileAside) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((file + L".bad").c_str()));
     if (GetParam().File == TWhich::History) {
       // The whole pages file goes aside with it, not to be overwritten.
-      const std::wstring pages = TPageModel::ClipboardDataFileName();
+      const std::wstring pages = PageStore::ClipboardDataFileName();
       EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(pages.c_str()));
       EXPECT_TRUE(::MoveFileW((pages + L".bad").c_str(), pages.c_str()));
     }
@@ -250,15 +250,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DataFiles, FailedSaveLeavesTheOldFilesWhole) {
   fRig.Copy(L"old");
   fRig.Model.SaveData();
-  const TBytes oldPages = ReadFileBytes(TPageModel::ClipboardDataFileName());
+  const TBytes oldPages = ReadFileBytes(PageStore::ClipboardDataFileName());
   fRig.Copy(L"new");
-  const std::wstring temporary = TPageModel::ClipboardDataFileName() + L".tmp";
+  const std::wstring temporary = PageStore::ClipboardDataFileName() + L".tmp";
   ASSERT_TRUE(::CreateDirectoryW(temporary.c_str(), nullptr));
   EXPECT_THROW(fRig.Model.SaveData(), std::runtime_error);
   EXPECT_TRUE(::RemoveDirectoryW(temporary.c_str()));
-  EXPECT_EQ(oldPages, ReadFileBytes(TPageModel::ClipboardDataFileName()));
+  EXPECT_EQ(oldPages, ReadFileBytes(PageStore::ClipboardDataFileName()));
   fRig.Model.SaveData();
-  EXPECT_NE(oldPages, ReadFileBytes(TPageModel::ClipboardDataFileName()));
+  EXPECT_NE(oldPages, ReadFileBytes(PageStore::ClipboardDataFileName()));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(temporary.c_str()))
       << "no temporary file is left";
 }
@@ -294,18 +294,18 @@ TEST_F(DataFiles, RestoreSavedPagesWithoutFilesChangesNothing) {
   fRig.Copy(L"kept");
   const TClipboardState page = fRig.Model.Page(0);
   EXPECT_FALSE(fRig.Model.RestoreSavedPages());
-  WriteFileBytes(TPageModel::ClipboardDataFileName(), {});
+  WriteFileBytes(PageStore::ClipboardDataFileName(), {});
   EXPECT_FALSE(fRig.Model.RestoreSavedPages()) << "an empty file: nothing was saved";
   EXPECT_TRUE(fRig.Model.Page(0) == page);
 }
 
 TEST_F(DataFiles, SaveFailureOfThePagesFileStopsBeforeTheHistory) {
   // A folder where the pages file should be makes creating it fail.
-  const std::wstring pages = TPageModel::ClipboardDataFileName();
+  const std::wstring pages = PageStore::ClipboardDataFileName();
   ::SHCreateDirectoryExW(nullptr, pages.c_str(), nullptr);
   EXPECT_THROW(fRig.Model.SaveData(), std::runtime_error);
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
-            ::GetFileAttributesW(TPageModel::HistoryDataFileName().c_str()));
+            ::GetFileAttributesW(PageStore::HistoryDataFileName().c_str()));
   EXPECT_TRUE(::RemoveDirectoryW(pages.c_str()));
 }
 

@@ -153,6 +153,13 @@ void PrivateModeOnAndOff(TModelRig &aRig) {
   aRig.View.Calls.clear();
   aRig.Model.SetListenerEnabled(true);
   EXPECT_TRUE(aRig.View.Calls.empty());
+  EXPECT_EQ((std::vector<bool>{true, true, false, false}), aRig.View.PrivateMarks)
+      << "the marks follow the mode, also where a click asked for the mode in force";
+
+  aRig.Model.TogglePrivateMode();
+  EXPECT_FALSE(aRig.Model.ListenerEnabled());
+  aRig.ChangeAndSettle([&] { aRig.Model.TogglePrivateMode(); });
+  EXPECT_TRUE(aRig.Model.ListenerEnabled());
 }
 
 void SecretFormatsAreNotRecorded(TModelRig &aRig) {

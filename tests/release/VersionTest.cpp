@@ -114,7 +114,7 @@ public:
     aStep();
   }
   void ShowInfo(const TStartupMessage &aMessage) override { Shown.push_back(aMessage); }
-  void ChangeInfo(const std::wstring &, const std::wstring &, const std::wstring &) override {}
+  void ChangeInfo(const std::wstring &, const std::wstring &, TCardPicture) override {}
   void SetInfoComment(const std::wstring &) override {}
   void HideInfo() override {}
   void CompleteStartup() override {}

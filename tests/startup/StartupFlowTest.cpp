@@ -52,12 +52,13 @@ public:
   }
   void ShowInfo(const TStartupMessage &aMessage) override {
     UIEvent(L"ShowInfo|" + aMessage.Caption + L"|" + aMessage.ShortDescription + L"|" +
-            aMessage.DetailedDescription + L"|" + aMessage.ImageName + L"|" +
-            std::to_wstring(aMessage.Time));
+            aMessage.DetailedDescription + L"|" + std::wstring(CardPictureName(aMessage.Picture)) +
+            L"|" + std::to_wstring(aMessage.Time));
   }
   void ChangeInfo(const std::wstring &aCaption, const std::wstring &aShortDescription,
-                  const std::wstring &aImageName) override {
-    UIEvent(L"ChangeInfo|" + aCaption + L"|" + aShortDescription + L"|" + aImageName);
+                  TCardPicture aPicture) override {
+    UIEvent(L"ChangeInfo|" + aCaption + L"|" + aShortDescription + L"|" +
+            std::wstring(CardPictureName(aPicture)));
   }
   void SetInfoComment(const std::wstring &aText) override { UIEvent(L"Comment|" + aText); }
   void HideInfo() override { UIEvent(L"HideInfo"); }

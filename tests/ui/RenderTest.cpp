@@ -5,6 +5,17 @@
 
 namespace {
 
+TEST(GdiPlusBitmaps, StraightAlphaPixelsGoToGdiPlusAndBack) {
+  GdiPlus::TSession session;
+  TBitmap bitmap(2, 1);
+  bitmap.Pixels() = {0x80FF0000, 0xFF00FF00};
+  std::unique_ptr<Gdiplus::Bitmap> gdiplus = GdiPlus::ToGdiPlusBitmap(bitmap);
+  Gdiplus::Color color;
+  gdiplus->GetPixel(0, 0, &color);
+  EXPECT_EQ(0x80FF0000u, color.GetValue());
+  EXPECT_EQ(bitmap.Pixels(), GdiPlus::FromGdiPlusBitmap(*gdiplus).Pixels());
+}
+
 class CardPainter : public testing::Test {
 protected:
   GdiPlus::TPremultipliedImage PaintDetail(const std::wstring &aDetail) {

@@ -14,11 +14,12 @@ enum TTrayCommand : unsigned {
   tcNextPage = 7,
   tcInfo = 8,
   tcKeepPages = 10,
-  tcClose = 11
+  tcSettings = 11,
+  tcClose = 12
 };
 
 inline unsigned PageCommand(int aPage) {
-  return 12u + static_cast<unsigned>(aPage);
+  return 13u + static_cast<unsigned>(aPage);
 }
 
 } // namespace Harness

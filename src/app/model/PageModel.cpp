@@ -362,10 +362,13 @@ void TPageModel::StepToHistory(int aValue) {
 }
 
 // Returning to normal mode empties the clipboard as another program's change
-// would be: it is recorded like any copy.
+// would be: it is recorded like any copy. The marks end up showing the mode
+// in force, whatever a click made them show.
 void TPageModel::SwitchMode(bool aValue) {
-  if (aValue == fListenerEnabled)
+  if (aValue == fListenerEnabled) {
+    fView.PrivateModeChanged(!fListenerEnabled);
     return;
+  }
   if (!aValue) {
     fListenerEnabled = false;
     fView.PrivateModeChanged(true);
@@ -373,7 +376,12 @@ void TPageModel::SwitchMode(bool aValue) {
                             TCardTone::PrivateMode, ModeCardTime));
     return;
   }
-  fClipboard.Put(EmptyState());
+  try {
+    fClipboard.Put(EmptyState());
+  } catch (...) {
+    fView.PrivateModeChanged(true);
+    throw;
+  }
   fListenerEnabled = true;
   fView.PrivateModeChanged(false);
   fView.ShowInfo(MakeCard(L"Normal mode", L"Alt+Win+E to enable private mode",

@@ -104,7 +104,8 @@ public:
   // A copy or command still waiting (for the clipboard or a capture).
   bool CaptureRetryPending() const noexcept { return fCaptureInFlight || !fWork.empty(); }
 
-  // Write both data files / read them back into the model. Each file is
+  // Write both data files / read them back into the model, through the
+  // page store as the program's own saves and loads go. Each file is
   // replaced in one step, so a failed or killed save leaves the old one
   // whole; a load reads both files completely before it changes anything. A
   // damaged file raises EDamagedDataFile (with the reader's message) after
@@ -120,10 +121,6 @@ public:
   // the clipboard, as the program's own change, only when the clipboard is
   // empty. True when a pages file was loaded.
   bool RestoreSavedPages();
-  static std::wstring ClipboardDataFileName();
-  static std::wstring HistoryDataFileName();
-  // The shell folder's current path; empty when the shell fails.
-  static std::wstring GetSpecialFolderPath(int aCSIDL);
 
 private:
   enum class TWorkKind {
@@ -166,7 +163,10 @@ private:
   std::vector<TClipboardState> fHistory;
   int fActivePage = 0;
   int fActiveHistoryPage = 0;
+  // The clipboard change under way is the program's own (a page or entry
+  // put back): the listener must not record it as a copy.
   bool fHistoryIgnoreChange = false;
+  // Normal mode; false in private mode, where copies are not recorded.
   bool fListenerEnabled = true;
   // Sequence number of the clipboard after our own last change, so that the
   // ignore flag swallows that change only.

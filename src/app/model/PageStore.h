@@ -74,4 +74,18 @@ std::wstring PutAside(const std::wstring &aFileName);
 // fine, any other failure throws.
 void Delete(const std::wstring &aPagesFile, const std::wstring &aHistoryFile);
 
+// The shell folder's current path; empty when the shell fails.
+std::wstring GetSpecialFolderPath(int aCSIDL);
+// The program's two data files, in the user's roaming application-data
+// folder.
+std::wstring ClipboardDataFileName();
+std::wstring HistoryDataFileName();
+
+// The program's files: Save, Load and Delete of the two above. A damaged
+// file is put aside, with the other file of the pair, before
+// EDamagedDataFile goes on.
+void SaveDataFiles(const TSavedPages &aPages);
+TLoadedPages LoadDataFiles();
+void DeleteDataFiles();
+
 } // namespace PageStore
