@@ -46,6 +46,8 @@ std::vector<TCommandRow> BuildTable() {
                      TMenuMark::Check));
   rows.push_back(Row(L"Settings", Settings, {}, L"Settings\u2026", TopLevel, 92));
   rows.push_back(Row(L"Close", Close, {}, L"Close", TopLevel, 93));
+  // After the others, so that their hotkey ids stay as they were.
+  rows.push_back(Row(L"ShowPages", ShowPages, {'V', AltWin}, L"Show pages", TopLevel, 45));
   return rows;
 }
 

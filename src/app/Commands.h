@@ -22,7 +22,8 @@ enum class TCommandAction : std::uint8_t {
   ClipboardFormats,
   KeepPages,
   Settings,
-  Close
+  Close,
+  ShowPages
 };
 
 enum class TMenuPlace : std::uint8_t { None, TopLevel, PageSubmenu };

@@ -23,6 +23,7 @@ THotkeyChoices ReadHotkeyChoices(const std::wstring &aAppKey) {
     try {
       text = Registry::ReadString(key.Get(), row.Name);
     } catch (const ERegistryTypeError &) {
+      // handled: reported to the user with the other unreadable values
       choices.Unreadable.push_back({row.Name, L"not a text"});
       continue;
     }

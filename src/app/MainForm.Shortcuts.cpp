@@ -30,9 +30,9 @@ HWND FindFormatBox() {
 }
 } // namespace
 
-// Registered in the command table's order, so the ids run 1 to 27 as the
+// Registered in the command table's order, so the ids run 1 to 28 as the
 // table gives them: per page its F-key (F3 for page 0) then its keypad key;
-// then the arrows, E, I, and Alt+D. A combination the system refuses stays
+// then the arrows, E, I, Alt+D and V. A combination the system refuses stays
 // dead.
 void TMainForm::RegisterShortcuts() {
   if (!fHotkeys.empty())
@@ -101,6 +101,9 @@ void TMainForm::RunCommand(const TCommandRow &aCommand) {
     // Its item's mark is the setting as shown; the click keeps both in step.
     if (TTrayMenuItem *item = CommandItem(aCommand))
       item->Click();
+    break;
+  case TCommandAction::ShowPages:
+    ShowPagesWindow();
     break;
   case TCommandAction::Settings:
     ShowSettings();

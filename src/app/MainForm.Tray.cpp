@@ -48,6 +48,7 @@ void TMainForm::CreateTrayIcon() {
   for (const TCommandRow *row : pageRows)
     AddCommandItem(*pages, *row);
   fTray->SetOnClick([this] { ShowCurrentPageInfo(); });
+  fTray->SetOnDoubleClick([this] { ShowPagesWindow(); });
   fTray->SetVisible(true);
 }
 

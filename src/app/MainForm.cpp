@@ -18,6 +18,7 @@ TMainForm::~TMainForm() {
   }
   ::KillTimer(Handle(), static_cast<UINT_PTR>(TTimerID::CaptureRetry));
   fSettings.reset();
+  fPagesWindow.reset();
   UnregisterClipboardListener();
   DetachMessageListeners();
   ReleaseShortcuts();
@@ -57,6 +58,10 @@ std::optional<LRESULT> TMainForm::HandleMessage(UINT aMsg, WPARAM aWParam, LPARA
       fModel.RetryCapture();
       return 0;
     }
+    if (aWParam == static_cast<UINT_PTR>(TTimerID::Paste)) {
+      ContinuePaste();
+      return 0;
+    }
     break;
   case WM_CLOSE:
     FormCloseQuery();
@@ -89,7 +94,7 @@ int RunMessageLoop() {
     if (result == -1)
       throw std::runtime_error(LastErrorText("GetMessageW"));
     // Tab, arrows and Esc move through the settings window's controls.
-    if (TSettingsWindow::HandleDialogKeys(msg))
+    if (TSettingsWindow::HandleDialogKeys(msg) || TPagesWindow::HandleKeys(msg))
       continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);

@@ -4,6 +4,7 @@
 #include "app/HotkeySettings.h"
 #include "app/MainThread.h"
 #include "app/PageSaver.h"
+#include "app/PagesWindow.h"
 #include "app/SettingsWindow.h"
 #include "app/StartupCards.h"
 #include "app/StartupFlow.h"
@@ -41,12 +42,12 @@ struct TMainFormOptions {
 // It owns the notifier card, the pages model, the tray icon and the hotkeys.
 // The window is the card's: hidden until a card shows, and it never takes
 // the keyboard focus. Main thread only.
-class TMainForm : public TPageModelView, public THotkeyEditor {
+class TMainForm : public TPageModelView, public THotkeyEditor, public TPagesHost {
 public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepMainForm";
   static constexpr const wchar_t *WindowCaption = L"Stowage Notifier";
   static constexpr const wchar_t *AnnouncementClassName = L"Static";
-  static constexpr int ShortcutCount = 27;
+  static constexpr int ShortcutCount = 28;
 
   explicit TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions = {});
   TMainForm(const TMainForm &) = delete;
@@ -73,6 +74,15 @@ public:
   void RestoreDefaultHotkeys() override;
   // Opens the settings window, or brings it to the front.
   void ShowSettings();
+  // Opens the pages window over the window in front, or brings it back.
+  void ShowPagesWindow();
+  // Null until the pages window is opened.
+  TPagesWindow *PagesWindow() const noexcept { return fPagesWindow.get(); }
+
+  // TPagesHost
+  std::vector<TPagesRow> PagesRows() override;
+  bool InPrivateMode() const override;
+  void ChoosePagesRow(const TPagesRow &aRow, TPagesChoice aChoice, HWND aPrevious) override;
   // Null until the settings window is opened.
   TSettingsWindow *Settings() const noexcept { return fSettings.get(); }
   bool StartupCompleted() const noexcept { return fStartupCompleted; }
@@ -98,7 +108,7 @@ public:
   void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override;
 
 private:
-  enum class TTimerID : UINT_PTR { CaptureRetry = 1 };
+  enum class TTimerID : UINT_PTR { CaptureRetry = 1, Paste = 2 };
 
   // The card's window messages that the notifier leaves to the form.
   std::optional<LRESULT> HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
@@ -162,6 +172,10 @@ private:
   void CreateAnnouncementRecord();
   void Announce(const std::wstring &aText);
   const TClipboardState &HistoryEntry(int aActiveHistoryPage) const;
+
+  // Pages window
+  TPagesRow DescribeRow(const TClipboardState &aState) const;
+  void ContinuePaste();
   // Messages of the start-up flow: the text form of the card, in the card's
   // present colour.
   void ShowStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
@@ -191,6 +205,10 @@ private:
   std::vector<std::pair<const TCommandRow *, TTrayMenuItem *>> fCommandItems;
   // It changes the hotkeys, so it goes before them.
   std::unique_ptr<TSettingsWindow> fSettings;
+  std::unique_ptr<TPagesWindow> fPagesWindow;
+  // The window a paste goes to, while one waits; and until when it waits.
+  HWND fPasteTarget = nullptr;
+  ULONGLONG fPasteDeadline = 0;
   TKernelHandle fInstanceMutex;
   TMainThreadHandOver fHandOver;
   bool fStartupCompleted = false;

@@ -196,7 +196,7 @@ void TSettingsWindow::ApplyRow(std::size_t aRow) {
     SetMessage(hotkey.Empty() ? title + L" has no hotkey now."
                               : title + L": " + HotkeyName(hotkey) + L" works now.");
   } catch (const EHotkeyRefused &e) {
-    SetMessage(e.Text());
+    SetMessage(e.Text()); // handled: the user reads why, the old key stays
   }
   ShowRow(aRow);
 }

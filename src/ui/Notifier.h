@@ -101,6 +101,10 @@ public:
   // Far from the small ids an owner sharing the window would pick.
   enum class TTimer : UINT_PTR { Hide = 0x4E01, Frame = 0x4E02 };
 
+  // What a card says of a snapshot, as the page announcement shows it; never
+  // throws for a snapshot an analyzer cannot read.
+  TAuto<TDescription> Describe(const TClipboardState &aState) const;
+
 private:
   std::optional<LRESULT> HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void BeginMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,
@@ -116,7 +120,6 @@ private:
   void Redraw();
   void SetWindowShown(bool aShown);
   double MaximumFormHeight() const;
-  TAuto<TDescription> Describe(const TClipboardState &aState) const;
 
   GdiPlus::TSession fGdiPlus;
   Pictures::TPictureList fImages;

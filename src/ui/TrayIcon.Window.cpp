@@ -84,12 +84,16 @@ void TTrayIcon::HandleIconEvent(WPARAM aWParam, LPARAM aLParam) {
   if (fVersion4) {
     if (event == NIN_SELECT || event == NIN_KEYSELECT)
       Click();
+    else if (event == WM_LBUTTONDBLCLK)
+      Run(fOnDoubleClick);
     else if (event == WM_CONTEXTMENU)
       ShowMenu(POINT{GET_X_LPARAM(aWParam), GET_Y_LPARAM(aWParam)});
     return;
   }
   if (event == WM_LBUTTONUP) {
     Click();
+  } else if (event == WM_LBUTTONDBLCLK) {
+    Run(fOnDoubleClick);
   } else if (event == WM_RBUTTONUP) {
     POINT cursor{};
     ::GetCursorPos(&cursor);
@@ -98,9 +102,13 @@ void TTrayIcon::HandleIconEvent(WPARAM aWParam, LPARAM aLParam) {
 }
 
 void TTrayIcon::Click() {
+  Run(fOnClick);
+}
+
+void TTrayIcon::Run(const std::function<void()> &aHandler) {
   try {
-    if (fOnClick)
-      fOnClick();
+    if (aHandler)
+      aHandler();
   } catch (...) {
     // A failing command must not reach the shell's message nor stop the icon.
     TraceDroppedError();

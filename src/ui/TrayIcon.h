@@ -36,6 +36,10 @@ public:
 
   TTrayMenuItem &Menu() noexcept { return fMenu; }
   void SetOnClick(std::function<void()> aOnClick) { fOnClick = std::move(aOnClick); }
+  // A double-click runs the click first (the shell reports both).
+  void SetOnDoubleClick(std::function<void()> aOnDoubleClick) {
+    fOnDoubleClick = std::move(aOnDoubleClick);
+  }
 
   // Adds the icon to the notification area or removes it. When the shell is
   // not there yet, the icon comes with its "TaskbarCreated" message.
@@ -60,6 +64,7 @@ private:
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void HandleIconEvent(WPARAM aWParam, LPARAM aLParam);
   void Click();
+  void Run(const std::function<void()> &aHandler);
   LRESULT ItemState(unsigned aCommandID);
   LRESULT ItemCaption(unsigned aCommandID);
   NOTIFYICONDATAW IconData(UINT aFlags) const;
@@ -68,6 +73,7 @@ private:
   std::wstring fHint;
   TTrayMenuItem fMenu{L"", 0, nullptr};
   std::function<void()> fOnClick;
+  std::function<void()> fOnDoubleClick;
   TIconHandle fIcon;
   TWindowHandle fWindow;
   UINT fTaskbarCreated = 0;

@@ -97,7 +97,8 @@ enum THotkeyIndex : std::size_t {
   hkDown = 23,
   hkPrivateMode = 24,
   hkInfo = 25,
-  hkFormats = 26
+  hkFormats = 26,
+  hkShowPages = 27
 };
 inline std::size_t FKeyIndex(int aPage) {
   return static_cast<std::size_t>(aPage) * 2;

@@ -54,9 +54,10 @@ TEST_F(StartupTest, ShortcutsAreRegisteredInTableOrderWithConsecutiveIds) {
                            {hkUp, VK_UP, -1},
                            {hkDown, VK_DOWN, -1},
                            {hkPrivateMode, 'E', -1},
-                           {hkInfo, 'I', -1}});
+                           {hkInfo, 'I', -1},
+                           {hkShowPages, 'V', -1}});
   const auto &hotkeys = fForm->Hotkeys();
-  ASSERT_EQ(27u, hotkeys.size());
+  ASSERT_EQ(28u, hotkeys.size());
   for (std::size_t i = 1; i < hotkeys.size(); ++i)
     EXPECT_EQ(hotkeys[0]->ID() + i, hotkeys[i]->ID());
   for (const TShortcutRow &row : rows) {
@@ -82,6 +83,7 @@ TEST_F(StartupTest, TrayMenuHasTheCommandsInOrderWithPageZeroMarked) {
                                            L"Previous page [Alt+Win+Left]",
                                            L"Next page [Alt+Win+Right]",
                                            L"Current page information [Alt+Win+I]",
+                                           L"Show pages [Alt+Win+V]",
                                            L"-",
                                            L"Keep pages after restart",
                                            L"Settings\u2026",
@@ -91,8 +93,8 @@ TEST_F(StartupTest, TrayMenuHasTheCommandsInOrderWithPageZeroMarked) {
     EXPECT_EQ(captions[i], menu.Items(i).Caption());
   EXPECT_TRUE(menu.Items(0).AutoCheck());
   EXPECT_FALSE(menu.Items(0).Checked());
-  EXPECT_TRUE(menu.Items(9).AutoCheck());
-  EXPECT_FALSE(menu.Items(9).Checked()) << "off by default";
+  EXPECT_TRUE(menu.Items(10).AutoCheck());
+  EXPECT_FALSE(menu.Items(10).Checked()) << "off by default";
   const TTrayMenuItem &pages = menu.Items(1);
   ASSERT_EQ(10u, pages.Count());
   for (int n = 0; n < 10; ++n) {

@@ -110,8 +110,7 @@ TEST_F(ChosenHotkeysTest, ADamagedSettingKeepsItsDefaultAndIsReported) {
   ASSERT_TRUE(app.WaitReady());
   const std::wstring report = L"These hotkey settings could not be read, so their default keys "
                               L"are in force: PrivateMode (\"Alt+Win+Banana\").";
-  EXPECT_TRUE(WaitUntil([&] { return app.Announcement().ends_with(report); }, 12000ms))
-      << "last announcement: " << std::string(app.Announcement().begin(), app.Announcement().end());
+  EXPECT_TRUE(app.AnnouncementEndsWith(report, 12000ms));
   EXPECT_EQ(L"Private mode", app.Press('E'));
   EXPECT_EQ(L"Normal mode", app.Press('E'));
   CloseApp(app);

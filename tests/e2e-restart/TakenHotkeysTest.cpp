@@ -55,8 +55,7 @@ TEST(TakenHotkeysTest, CardNamesTheTakenOnesTheMenuMarksThemAndTheOthersWork) {
   ASSERT_TRUE(app.WaitReady());
   const std::wstring report = L"2 hotkeys are taken by another program: Alt+Win+Num5, "
                               L"Alt+Win+Up. Choose other keys in Settings.";
-  EXPECT_TRUE(WaitUntil([&] { return app.Announcement().ends_with(report); }, 12000ms))
-      << "last announcement: " << std::string(app.Announcement().begin(), app.Announcement().end());
+  EXPECT_TRUE(app.AnnouncementEndsWith(report, 12000ms));
 
   EXPECT_EQ(L"Page 5 [Alt+Win+Num5: taken]", app.ItemCaption(PageCommand(5)));
   EXPECT_EQ(L"Previous history element [Alt+Win+Up: taken]", app.ItemCaption(tcPreviousHistory));

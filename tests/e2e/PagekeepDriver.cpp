@@ -53,6 +53,15 @@ std::wstring TPagekeep::WaitForAnnouncement(unsigned aAfter) {
   return text.substr(text.find(L' ') + 1);
 }
 
+::testing::AssertionResult TPagekeep::AnnouncementEndsWith(const std::wstring &aText,
+                                                           std::chrono::milliseconds aWait) {
+  if (WaitUntil([&] { return Announcement().ends_with(aText); }, aWait))
+    return ::testing::AssertionSuccess();
+  const std::wstring last = Announcement();
+  return ::testing::AssertionFailure()
+         << "last announcement: " << std::string(last.begin(), last.end());
+}
+
 std::wstring TPagekeep::PressAndWait(WORD aKey, bool aWithWin, std::chrono::milliseconds aWait) {
   if (aWithWin)
     return PressCombination({VK_LWIN, VK_MENU, aKey}, aWait);

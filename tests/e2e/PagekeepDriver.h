@@ -36,6 +36,10 @@ public:
   // Waits for an announcement after aAfter; returns its text without the
   // number, or "" when none came.
   std::wstring WaitForAnnouncement(unsigned aAfter);
+  // Whether the newest announcement ends with aText within aWait (a card
+  // after the start-up messages, say); names the last one when not.
+  ::testing::AssertionResult AnnouncementEndsWith(const std::wstring &aText,
+                                                  std::chrono::milliseconds aWait);
 
   // Presses Alt+Win+aKey (or Alt+aKey) and returns the announcement it led
   // to, "" when none came within a few seconds: for a key that shows a card.
@@ -77,6 +81,9 @@ protected:
     Copy(L"before start");
     fPagekeep.emplace();
     ASSERT_TRUE(fApp().WaitReady()) << "Pagekeep did not complete its start-up";
+    // The information card comes once the start's reading of the clipboard
+    // has finished: a copy made before that would be taken for it.
+    ASSERT_EQ(L"Page 0", fApp().Press('I'));
   }
   TPagekeep &fApp() { return *fPagekeep; }
   std::optional<TPagekeep> fPagekeep;

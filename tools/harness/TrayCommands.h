@@ -13,13 +13,14 @@ enum TTrayCommand : unsigned {
   tcPreviousPage = 6,
   tcNextPage = 7,
   tcInfo = 8,
-  tcKeepPages = 10,
-  tcSettings = 11,
-  tcClose = 12
+  tcShowPages = 9,
+  tcKeepPages = 11,
+  tcSettings = 12,
+  tcClose = 13
 };
 
 inline unsigned PageCommand(int aPage) {
-  return 13u + static_cast<unsigned>(aPage);
+  return 14u + static_cast<unsigned>(aPage);
 }
 
 } // namespace Harness

@@ -101,6 +101,10 @@ void TPageModel::TogglePrivateMode() {
   Enqueue({TWorkKind::wkMode, ToggleMode});
 }
 
+void TPageModel::PutShownTextAlone() {
+  Enqueue({TWorkKind::wkTextAlone});
+}
+
 void TPageModel::CaptureInitialClipboard() {
   Enqueue({TWorkKind::wkInitial});
 }
@@ -231,6 +235,9 @@ void TPageModel::RunCommand(const TWork &aWork) {
     else
       fView.ShowPageAnnounce();
     break;
+  case TWorkKind::wkTextAlone:
+    PutTextAlone();
+    break;
   case TWorkKind::wkCopy:
   case TWorkKind::wkInitial:
     break;
@@ -330,6 +337,19 @@ void TPageModel::PutOnClipboard(const TClipboardState &aState) {
   fHistoryIgnoreChange = true;
   fOwnChangeSequence = sequence;
   fLastHandledSequence = sequence;
+}
+
+void TPageModel::PutTextAlone() {
+  const TClipboardState &shown = ShownState();
+  if (!shown)
+    return;
+  auto text = std::make_unique<TClipboardStateContainer>(shown().ActiveApplication());
+  for (const TClipboardFormatState &format : shown())
+    if (format.Format() == CF_UNICODETEXT)
+      text->Add(
+          std::make_unique<TClipboardFormatState>(format.Format(), format.Name(), format.Data()));
+  if (text->Count() > 0)
+    PutOnClipboard(TAutoPtr::Make(std::move(text)));
 }
 
 void TPageModel::SwitchPage(int aValue) {

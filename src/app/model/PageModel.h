@@ -86,6 +86,10 @@ public:
   // The other mode than the one in force when the switch runs, so that
   // presses queued behind each other add up.
   void TogglePrivateMode();
+  // Puts the text of what the clipboard shows, alone, on the clipboard as the
+  // program's own change: the page or entry keeps all its formats. Nothing
+  // happens when it has no text.
+  void PutShownTextAlone();
 
   // The clipboard listener: runs for every clipboard-change notification.
   void ClipboardChanged();
@@ -131,7 +135,8 @@ private:
     wkHistory,
     wkStepHistory,
     wkMode,
-    wkInfo
+    wkInfo,
+    wkTextAlone
   };
   struct TWork {
     TWorkKind Kind;
@@ -156,6 +161,7 @@ private:
   void SwitchPage(int aValue);
   void StepToHistory(int aValue);
   void SwitchMode(bool aValue);
+  void PutTextAlone();
 
   TPageModelView &fView;
   TPageModelClipboard &fClipboard;

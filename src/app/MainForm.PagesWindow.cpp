@@ -1,0 +1,125 @@
+// TMainForm, pages window: its rows, the choice made in it, and the paste that follows.
+#include "app/MainForm.h"
+
+#include "app/Paste.h"
+#include "shared/Trace.h"
+
+namespace {
+
+constexpr UINT PasteCheckPeriod = 15;
+// How long the paste waits for the window that was in front and for the
+// user's keys to come up.
+constexpr ULONGLONG PasteWait = 2000;
+constexpr std::size_t PreviewLength = 160;
+
+// One or two lines of the content, on one line of the list.
+std::wstring Preview(const std::wstring &aText) {
+  std::wstring line;
+  int breaks = 0;
+  for (wchar_t c : aText) {
+    if (c == L'\r')
+      continue;
+    if (c == L'\n') {
+      if (++breaks == 2)
+        break;
+      line += L" \u21B5 ";
+      continue;
+    }
+    line += c;
+    if (line.size() >= PreviewLength)
+      break;
+  }
+  return line;
+}
+
+} // namespace
+
+void TMainForm::ShowPagesWindow() {
+  HWND previous = ::GetForegroundWindow();
+  if (fPagesWindow && fPagesWindow->Handle()) {
+    fPagesWindow->Show();
+    return;
+  }
+  fPagesWindow = std::make_unique<TPagesWindow>(*this, previous);
+  fPagesWindow->Show();
+}
+
+TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) const {
+  TPagesRow row;
+  if (!aState || aState().Count() == 0) {
+    row.Content = L"Empty";
+    return row;
+  }
+  const TAuto<TDescription> description = fNotifier->Describe(aState);
+  row.From = description().ShortDescription();
+  row.Content = Preview(description().LongDescription());
+  row.Icon = description().Icon();
+  return row;
+}
+
+// Described from the stored content: nothing goes on the clipboard.
+std::vector<TPagesRow> TMainForm::PagesRows() {
+  std::vector<TPagesRow> rows;
+  const bool showingHistory = fModel.ActiveHistoryPage() < 0;
+  for (int page = 0; page < TPageModel::PageCount; ++page) {
+    TPagesRow row = DescribeRow(fModel.Page(page));
+    row.Number = page;
+    row.Label = L"Page " + std::to_wstring(page);
+    row.Active = page == fModel.ActivePage();
+    row.OnClipboard = row.Active && !showingHistory;
+    rows.push_back(std::move(row));
+  }
+  const int entries = static_cast<int>(fModel.History().size());
+  for (int back = 1; back <= entries; ++back) {
+    TPagesRow row = DescribeRow(HistoryEntry(-back));
+    row.IsPage = false;
+    row.Number = -back;
+    row.Label = L"History " + std::to_wstring(-back);
+    row.OnClipboard = fModel.ActiveHistoryPage() == -back;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+bool TMainForm::InPrivateMode() const {
+  return !fModel.ListenerEnabled();
+}
+
+// Exactly what the hotkeys do; the paste follows once the item is on the
+// clipboard.
+void TMainForm::ChoosePagesRow(const TPagesRow &aRow, TPagesChoice aChoice, HWND aPrevious) {
+  if (aRow.IsPage)
+    fModel.SetActivePage(aRow.Number);
+  else
+    fModel.SetActiveHistoryPage(aRow.Number);
+  if (aChoice == TPagesChoice::TextAlone)
+    fModel.PutShownTextAlone();
+  if (aChoice == TPagesChoice::ClipboardOnly || !aPrevious) {
+    if (aPrevious)
+      ::SetForegroundWindow(aPrevious);
+    return;
+  }
+  fPasteTarget = aPrevious;
+  fPasteDeadline = ::GetTickCount64() + PasteWait;
+  ::SetForegroundWindow(aPrevious);
+  CheckWin32(
+      ::SetTimer(Handle(), static_cast<UINT_PTR>(TTimerID::Paste), PasteCheckPeriod, nullptr) != 0,
+      "SetTimer");
+}
+
+// Ctrl+V goes only when the item is on the clipboard, the window that was
+// in front is in front again and no key of the user's is down; a window
+// that cannot receive it, or a wait past the bound, gets a card instead.
+void TMainForm::ContinuePaste() {
+  const bool late = ::GetTickCount64() > fPasteDeadline;
+  if (!late && (fModel.CaptureRetryPending() || ::GetForegroundWindow() != fPasteTarget ||
+                Paste::AnyModifierDown()))
+    return;
+  ::KillTimer(Handle(), static_cast<UINT_PTR>(TTimerID::Paste));
+  if (late || Paste::RunsWithHigherRights(fPasteTarget) || !Paste::SendPasteKeys()) {
+    TCardRequest card = MakeCard(L"Paste", L"", TCardPicture::None, TCardTone::Neutral, 4000);
+    card.DetailedDescription = L"The item is on the clipboard: paste it with Ctrl+V";
+    ShowInfo(card);
+  }
+  fPasteTarget = nullptr;
+}

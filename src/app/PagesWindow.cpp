@@ -1,0 +1,328 @@
+#include "app/PagesWindow.h"
+
+#include "analysis/Bitmap.Convert.h"
+#include "shared/WindowClass.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+
+constexpr int Width = 620;
+constexpr int Height = 440;
+constexpr int Margin = 8;
+constexpr int LineHeight = 22;
+constexpr int IconSide = 16;
+
+std::wstring Lower(std::wstring aText) {
+  for (wchar_t &c : aText)
+    c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return aText;
+}
+
+std::wstring Marks(const TPagesRow &aRow) {
+  std::wstring marks;
+  if (aRow.Active)
+    marks = L"active";
+  if (aRow.OnClipboard)
+    marks += (marks.empty() ? L"" : L", ") + std::wstring(L"on the clipboard");
+  return marks;
+}
+
+std::wstring LabelWithMarks(const TPagesRow &aRow) {
+  const std::wstring marks = Marks(aRow);
+  return marks.empty() ? aRow.Label : aRow.Label + L" (" + marks + L")";
+}
+
+bool Matches(const TPagesRow &aRow, const std::wstring &aLowerFilter) {
+  if (aLowerFilter.empty())
+    return true;
+  return Lower(aRow.Label + L"\n" + aRow.From + L"\n" + aRow.Content).find(aLowerFilter) !=
+         std::wstring::npos;
+}
+
+TGdiObjectHandle MessageFont(int aDpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  CheckWin32(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0,
+             "SystemParametersInfoW");
+  metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, aDpi, 96);
+  TGdiObjectHandle font(::CreateFontIndirectW(&metrics.lfMessageFont));
+  CheckWin32(font.operator bool(), "CreateFontIndirectW");
+  return font;
+}
+
+int ScreenDpi() {
+  const TWindowDC screen(nullptr);
+  const int dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
+  return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
+    : fHost(aHost), fPrevious(aPrevious), fDpi(ScreenDpi()) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
+  CheckWin32(::InitCommonControlsEx(&controls) != FALSE, "InitCommonControlsEx");
+  fRowMessage = ::RegisterWindowMessageW(RowMessageName);
+  CheckWin32(fRowMessage != 0, "RegisterWindowMessageW");
+  RegisterWindowClass(WindowClassName, &TWindowBinding<TPagesWindow>::WindowProc);
+  fFont = MessageFont(fDpi);
+  const HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, WindowClassName, Title,
+                                        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, 0, 0,
+                                        ::MulDiv(Width, fDpi, 96), ::MulDiv(Height, fDpi, 96),
+                                        nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  CheckWin32(window != nullptr, "CreateWindowExW");
+  CreateControls();
+  PlaceOnMonitorOf(aPrevious);
+  FillList();
+  sOpen = this;
+}
+
+TPagesWindow::~TPagesWindow() {
+  if (sOpen == this)
+    sOpen = nullptr;
+  fWindow.Reset();
+}
+
+void TPagesWindow::Show() {
+  ::ShowWindow(fWindow.Get(), SW_SHOWNORMAL);
+  ::SetForegroundWindow(fWindow.Get());
+  ::SetFocus(Control(ListId));
+}
+
+// Centred on the work area of the monitor the user was working on, and
+// never beyond it.
+void TPagesWindow::PlaceOnMonitorOf(HWND aWindow) {
+  const HMONITOR monitor = aWindow ? ::MonitorFromWindow(aWindow, MONITOR_DEFAULTTOPRIMARY)
+                                   : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  CheckWin32(::GetMonitorInfoW(monitor, &info) != FALSE, "GetMonitorInfoW");
+  const RECT &area = info.rcWork;
+  RECT frame{};
+  ::GetWindowRect(fWindow.Get(), &frame);
+  const int width = std::min(frame.right - frame.left, area.right - area.left);
+  const int height = std::min(frame.bottom - frame.top, area.bottom - area.top);
+  const int left = area.left + (area.right - area.left - width) / 2;
+  const int top = area.top + (area.bottom - area.top - height) / 2;
+  ::SetWindowPos(fWindow.Get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TPagesWindow::CreateControls() {
+  auto add = [this](const wchar_t *aClass, DWORD aStyle, int aId) {
+    const HWND control = ::CreateWindowExW(
+        0, aClass, L"", WS_CHILD | aStyle, 0, 0, 0, 0, fWindow.Get(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(aId)), ::GetModuleHandleW(nullptr), nullptr);
+    CheckWin32(control != nullptr, "CreateWindowExW");
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fFont.Get()), FALSE);
+    return control;
+  };
+  add(L"Static", WS_VISIBLE | SS_NOPREFIX, FilterId);
+  add(L"Static", WS_VISIBLE | SS_NOPREFIX, StatusId);
+  add(L"Static", 0, RowRecordId);
+  const HWND list = add(WC_LISTVIEWW,
+                        WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL |
+                            LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                        ListId);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  const wchar_t *names[] = {L"Item", L"From", L"Content"};
+  const int widths[] = {150, 130, 300};
+  for (int column = 0; column < 3; ++column) {
+    LVCOLUMNW description{};
+    description.mask = LVCF_TEXT | LVCF_WIDTH;
+    description.pszText = const_cast<wchar_t *>(names[column]);
+    description.cx = ::MulDiv(widths[column], fDpi, 96);
+    ListView_InsertColumn(list, column, &description);
+  }
+  ::SetDlgItemTextW(fWindow.Get(), FilterId, L"Type to filter; digits select a page");
+  ::SetDlgItemTextW(fWindow.Get(), StatusId, fHost.InPrivateMode() ? L"Private mode" : L"");
+}
+
+void TPagesWindow::FillList() {
+  fRows = fHost.PagesRows();
+  const HWND list = Control(ListId);
+  const int side = ::MulDiv(IconSide, fDpi, 96);
+  // The list destroys its image list with itself.
+  const HIMAGELIST images =
+      ImageList_Create(side, side, ILC_COLOR32, static_cast<int>(fRows.size()), 0);
+  std::vector<int> imageOf(fRows.size(), -1);
+  for (std::size_t i = 0; i < fRows.size(); ++i) {
+    if (!fRows[i].Icon || !images)
+      continue;
+    const TIconHandle icon = ToIcon(*fRows[i].Icon);
+    imageOf[i] = ImageList_AddIcon(images, icon.Get());
+  }
+  // The list destroys the one it held before.
+  ImageList_Destroy(ListView_SetImageList(list, images, LVSIL_SMALL));
+  ListView_DeleteAllItems(list);
+  fVisible.clear();
+  const std::wstring filter = Lower(fFilter);
+  for (std::size_t i = 0; i < fRows.size(); ++i) {
+    if (!Matches(fRows[i], filter))
+      continue;
+    std::wstring label = LabelWithMarks(fRows[i]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = static_cast<int>(fVisible.size());
+    item.pszText = label.data();
+    item.iImage = imageOf[i];
+    const int at = ListView_InsertItem(list, &item);
+    ListView_SetItemText(list, at, 1, fRows[i].From.data());
+    ListView_SetItemText(list, at, 2, fRows[i].Content.data());
+    fVisible.push_back(i);
+  }
+  int selected = 0;
+  for (std::size_t v = 0; v < fVisible.size(); ++v)
+    if (fRows[fVisible[v]].OnClipboard)
+      selected = static_cast<int>(v);
+  SelectVisible(selected);
+}
+
+void TPagesWindow::SelectVisible(int aIndex) {
+  const HWND list = Control(ListId);
+  if (aIndex < 0 || aIndex >= static_cast<int>(fVisible.size()))
+    return;
+  ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list, aIndex, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(list, aIndex, FALSE);
+}
+
+int TPagesWindow::SelectedRow() const {
+  const int visible = ListView_GetNextItem(Control(ListId), -1, LVNI_SELECTED);
+  return visible < 0 || visible >= static_cast<int>(fVisible.size()) ? -1 : visible;
+}
+
+void TPagesWindow::Choose(TPagesChoice aChoice) {
+  const int visible = SelectedRow();
+  if (visible < 0)
+    return;
+  const TPagesRow row = fRows[fVisible[static_cast<std::size_t>(visible)]];
+  const HWND previous = fPrevious;
+  Close(false);
+  fHost.ChoosePagesRow(row, aChoice, previous);
+}
+
+// Esc gives the focus back to where it was; a choice leaves that to the
+// paste, which waits for it.
+void TPagesWindow::Close(bool aFocusBack) {
+  if (fClosing)
+    return;
+  fClosing = true;
+  if (sOpen == this)
+    sOpen = nullptr;
+  if (aFocusBack && fPrevious)
+    ::SetForegroundWindow(fPrevious);
+  ::DestroyWindow(fWindow.Get());
+}
+
+bool TPagesWindow::HandleKeys(const MSG &aMessage) {
+  if (!sOpen || !sOpen->fWindow)
+    return false;
+  const HWND window = sOpen->fWindow.Get();
+  if (aMessage.hwnd != window && !::IsChild(window, aMessage.hwnd))
+    return false;
+  return sOpen->HandleKey(aMessage);
+}
+
+// Enter may come with Alt still held from Alt+Win+V: as a system key.
+bool TPagesWindow::HandleKey(const MSG &aMessage) {
+  if (aMessage.message == WM_SYSKEYDOWN && aMessage.wParam == VK_RETURN) {
+    Choose(TPagesChoice::Paste);
+    return true;
+  }
+  if (aMessage.message == WM_SYSCHAR && aMessage.wParam == L'\r')
+    return true;
+  if (aMessage.message == WM_KEYDOWN) {
+    const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    switch (aMessage.wParam) {
+    case VK_RETURN:
+      Choose(control ? TPagesChoice::ClipboardOnly
+             : shift ? TPagesChoice::TextAlone
+                     : TPagesChoice::Paste);
+      return true;
+    case VK_ESCAPE:
+      Close(true);
+      return true;
+    case VK_BACK:
+      if (!fFilter.empty()) {
+        fFilter.pop_back();
+        ::SetDlgItemTextW(fWindow.Get(), FilterId, (L"Filter: " + fFilter).c_str());
+        FillList();
+      }
+      return true;
+    default:
+      return false;
+    }
+  }
+  if (aMessage.message == WM_CHAR) {
+    const auto typed = static_cast<wchar_t>(aMessage.wParam);
+    if (typed >= L'0' && typed <= L'9') {
+      for (std::size_t v = 0; v < fVisible.size(); ++v)
+        if (fRows[fVisible[v]].IsPage && fRows[fVisible[v]].Number == typed - L'0')
+          SelectVisible(static_cast<int>(v));
+      return true;
+    }
+    if (typed >= L' ') {
+      fFilter += typed;
+      ::SetDlgItemTextW(fWindow.Get(), FilterId, (L"Filter: " + fFilter).c_str());
+      FillList();
+      return true;
+    }
+    // Enter, Esc and Backspace were handled as keys.
+    return typed == L'\r' || typed == 27 || typed == L'\b';
+  }
+  return false;
+}
+
+LRESULT TPagesWindow::RecordRow(WPARAM aVisibleIndex) {
+  if (aVisibleIndex >= fVisible.size())
+    return 0;
+  const TPagesRow &row = fRows[fVisible[aVisibleIndex]];
+  const std::wstring record =
+      row.Label + L"|" + row.From + L"|" + row.Content + L"|" + Marks(row) +
+      (SelectedRow() == static_cast<int>(aVisibleIndex) ? L"|selected" : L"|");
+  ::SetDlgItemTextW(fWindow.Get(), RowRecordId, record.c_str());
+  return 1;
+}
+
+LRESULT TPagesWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  if (aMsg == fRowMessage)
+    return RecordRow(aWParam);
+  switch (aMsg) {
+  case WM_SIZE: {
+    const int width = LOWORD(aLParam);
+    const int height = HIWORD(aLParam);
+    const int margin = ::MulDiv(Margin, fDpi, 96);
+    const int line = ::MulDiv(LineHeight, fDpi, 96);
+    ::MoveWindow(Control(FilterId), margin, margin, width - 2 * margin, line, TRUE);
+    ::MoveWindow(Control(ListId), margin, margin + line, width - 2 * margin,
+                 height - 2 * margin - 2 * line, TRUE);
+    ::MoveWindow(Control(StatusId), margin, height - margin - line, width - 2 * margin, line, TRUE);
+    return 0;
+  }
+  case WM_NOTIFY: {
+    const auto *header = reinterpret_cast<const NMHDR *>(aLParam);
+    if (header->idFrom == ListId && header->code == NM_DBLCLK)
+      Choose(TPagesChoice::Paste);
+    return 0;
+  }
+  case WM_ACTIVATE:
+    // Leaving the window closes it, as a menu would.
+    if (LOWORD(aWParam) == WA_INACTIVE && !fClosing)
+      ::PostMessageW(fWindow.Get(), WM_CLOSE, 0, 0);
+    return 0;
+  case WM_CLOSE:
+    Close(false);
+    return 0;
+  case WM_DESTROY:
+    if (sOpen == this)
+      sOpen = nullptr;
+    return 0;
+  default:
+    return ::DefWindowProcW(fWindow.Get(), aMsg, aWParam, aLParam);
+  }
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+// The pages window: pages 0-9 and then the history, newest first, each row
+// as the card would describe it. Keys as in the pickers users know: digits
+// jump to a page, arrows and Page Up/Down/Home/End move, Enter puts the item
+// on the clipboard and pastes it into the window that was in front,
+// Shift+Enter the same with its text alone, Ctrl+Enter without pasting,
+// typing filters, Esc or leaving the window closes it. A real window that
+// takes the focus, built on the list-view control for screen readers. Main
+// thread only.
+
+#include "analysis/TBitmap.h"
+#include "shared/Handles.h"
+#include "shared/WindowBinding.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TPagesRow {
+  // A page (Number 0-9) or a history entry (Number -1 for the newest).
+  bool IsPage = true;
+  int Number = 0;
+  std::wstring Label;
+  // What the card shows: the kind or source program, and the content.
+  std::wstring From;
+  std::wstring Content;
+  bool Active = false;
+  bool OnClipboard = false;
+  std::optional<TBitmap> Icon;
+};
+
+// How Enter puts an item.
+enum class TPagesChoice { Paste, TextAlone, ClipboardOnly };
+
+// What the window needs from the program; the main form.
+class TPagesHost {
+public:
+  virtual ~TPagesHost() = default;
+  virtual std::vector<TPagesRow> PagesRows() = 0;
+  virtual bool InPrivateMode() const = 0;
+  // The window is already closed when this runs; aPrevious is the window
+  // that was in front before it opened.
+  virtual void ChoosePagesRow(const TPagesRow &aRow, TPagesChoice aChoice, HWND aPrevious) = 0;
+};
+
+class TPagesWindow {
+public:
+  static constexpr const wchar_t *WindowClassName = L"PagekeepPages";
+  static constexpr const wchar_t *Title = L"Pagekeep pages";
+  // For other programs and the tests: sent with a row's place in the list
+  // as wParam, the window writes "label|from|content|marks" into its child
+  // "Static" of id RowRecordId and answers 1; 0 when there is no such row.
+  static constexpr const wchar_t *RowMessageName = L"Pagekeep.PagesRow";
+  static constexpr int ListId = 10;
+  static constexpr int FilterId = 11;
+  static constexpr int StatusId = 12;
+  static constexpr int RowRecordId = 13;
+
+  TPagesWindow(TPagesHost &aHost, HWND aPrevious);
+  TPagesWindow(const TPagesWindow &) = delete;
+  TPagesWindow &operator=(const TPagesWindow &) = delete;
+  ~TPagesWindow();
+
+  void Show();
+  // Null once closed.
+  HWND Handle() const noexcept { return fWindow.Get(); }
+
+  // For the message loop: handles the window's own keys (Enter, Esc, digits,
+  // typing); true when the message was one of them.
+  static bool HandleKeys(const MSG &aMessage);
+
+private:
+  friend struct TWindowBinding<TPagesWindow>;
+  LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+
+  bool HandleKey(const MSG &aMessage);
+  void CreateControls();
+  void PlaceOnMonitorOf(HWND aWindow);
+  void FillList();
+  void SelectVisible(int aIndex);
+  int SelectedRow() const;
+  void Choose(TPagesChoice aChoice);
+  void Close(bool aFocusBack);
+  LRESULT RecordRow(WPARAM aVisibleIndex);
+  HWND Control(int aId) const { return ::GetDlgItem(fWindow.Get(), aId); }
+
+  static inline TPagesWindow *sOpen = nullptr;
+
+  TPagesHost &fHost;
+  HWND fPrevious;
+  TWindowHandle fWindow;
+  TGdiObjectHandle fFont;
+  UINT fRowMessage = 0;
+  int fDpi = 96;
+  std::vector<TPagesRow> fRows;
+  // fRows' indexes in the order the list shows them (the filter's result).
+  std::vector<std::size_t> fVisible;
+  std::wstring fFilter;
+  bool fClosing = false;
+};

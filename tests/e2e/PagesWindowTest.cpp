@@ -1,0 +1,193 @@
+// The pages window of the real program, opened and used from another
+// process: its rows, the keys, the paste into the window that was in front.
+#include "PagekeepDriver.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace PagekeepDriver;
+
+// The window's ids as another program addresses them.
+constexpr int StatusId = 12;
+constexpr int RowRecordId = 13;
+
+// A window of this process with an edit field: the program the user was
+// in. It keeps the focus on its field.
+class TTargetWindow {
+public:
+  TTargetWindow() {
+    fWindow.Reset(::CreateWindowExW(0, L"Edit", L"",
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE | ES_MULTILINE, 100, 100, 400,
+                                    200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
+    ::SetForegroundWindow(fWindow.Get());
+    ::SetFocus(fWindow.Get());
+    WaitUntil([&] { return ::GetForegroundWindow() == fWindow.Get(); }, 2000ms);
+  }
+  HWND Handle() const noexcept { return fWindow.Get(); }
+  std::wstring Text() const {
+    wchar_t text[256]{};
+    ::GetWindowTextW(fWindow.Get(), text, 256);
+    return text;
+  }
+
+private:
+  TWindowHandle fWindow;
+};
+
+TBytes TextBytes(const std::wstring &aText) {
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(aText.c_str());
+  return TBytes(bytes, bytes + (aText.size() + 1) * sizeof(wchar_t));
+}
+
+class PagesWindowTest : public TStartedPagekeepTest {
+protected:
+  // Opens the window with Alt+Win+V and waits until it is in front, where
+  // the keys go.
+  HWND Open() {
+    PressKeys({VK_LWIN, VK_MENU, 'V'});
+    const HWND window = WaitForWindow(fApp().Id(), L"PagekeepPages", L"Pagekeep pages");
+    EXPECT_TRUE(WaitUntil([&] { return window && ::GetForegroundWindow() == window; }, 5000ms));
+    return window;
+  }
+  // "label|from|content|marks|selected" of the row at that place in the list,
+  // less the source program (under Wine a copy's foreground program is
+  // Wine's own desktop).
+  static std::wstring Row(HWND aWindow, int aPlace) {
+    const std::wstring record = RowRecord(aWindow, aPlace);
+    const std::size_t first = record.find(L'|');
+    if (first == std::wstring::npos)
+      return record;
+    return record.substr(0, first + 1) + record.substr(record.find(L'|', first + 1) + 1);
+  }
+  static std::wstring RowRecord(HWND aWindow, int aPlace) {
+    DWORD_PTR found = 0;
+    ::SendMessageTimeoutW(aWindow, ::RegisterWindowMessageW(L"Pagekeep.PagesRow"),
+                          static_cast<WPARAM>(aPlace), 0, SMTO_NORMAL, 5000, &found);
+    if (!found)
+      return L"<no row>";
+    wchar_t text[512]{};
+    ::GetDlgItemTextW(aWindow, RowRecordId, text, 512);
+    return text;
+  }
+  static bool Closed(HWND aWindow) {
+    return WaitUntil([&] { return !::IsWindow(aWindow); }, 5000ms);
+  }
+};
+
+TEST_F(PagesWindowTest, RowsShowEveryPageAndTheKeysSelectFilterAndPutWithoutPaste) {
+  Copy(L"alpha");
+  EXPECT_EQ(L"Page 1", fApp().Press(VK_F4));
+  Copy(L"beta\r\nsecond line\r\nthird line");
+  const HWND window = Open();
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(L"Page 0|alpha||", Row(window, 0));
+  EXPECT_EQ(L"Page 1|beta \u21B5 second line|active, on the clipboard|selected", Row(window, 1));
+  EXPECT_EQ(L"Page 2|Empty||", Row(window, 2));
+  EXPECT_EQ(L"History -1|before start||", Row(window, 10));
+  EXPECT_EQ(L"<no row>", Row(window, 11));
+  EXPECT_EQ(L"beta\r\nsecond line\r\nthird line", ClipboardOrNone())
+      << "opening the window changes nothing on the clipboard";
+
+  PressKeys({'0'});
+  EXPECT_TRUE(WaitUntil([&] { return Row(window, 0).ends_with(L"|selected"); }, 2000ms));
+  PressKeys({'S'});
+  PressKeys({'T'});
+  PressKeys({'A'});
+  EXPECT_TRUE(WaitUntil([&] { return Row(window, 0).starts_with(L"History -1|"); }, 2000ms))
+      << "only \"before start\" holds \"sta\"";
+  EXPECT_EQ(L"<no row>", Row(window, 1));
+  PressKeys({VK_BACK});
+  PressKeys({VK_BACK});
+  PressKeys({VK_BACK});
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Row(window, 11) == L"<no row>" && Row(window, 10) != L"<no row>"; }, 2000ms));
+  PressKeys({'0'});
+  const unsigned before = fApp().AnnouncementNumber();
+  PressKeys({VK_CONTROL, VK_RETURN});
+  EXPECT_TRUE(Closed(window));
+  EXPECT_EQ(L"Page 0", fApp().WaitForAnnouncement(before));
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardOrNone() == L"alpha"; }, 3000ms));
+}
+
+TEST_F(PagesWindowTest, EnterPastesIntoTheWindowInFrontOnceAltIsReleasedAndEscGivesItBack) {
+  Copy(L"pasted text");
+  TTargetWindow target;
+  ASSERT_EQ(target.Handle(), ::GetForegroundWindow()) << "the test window cannot come to the front";
+
+  HWND window = Open();
+  ASSERT_NE(nullptr, window);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(window));
+  EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == target.Handle(); }, 3000ms));
+
+  Copy(L"second");
+  window = Open();
+  ASSERT_NE(nullptr, window);
+  EXPECT_TRUE(
+      WaitUntil([&] { return Row(window, 10).starts_with(L"History -1|pasted text"); }, 2000ms));
+  // Alt held through Enter, as after Alt+Win+V: the paste waits for it.
+  INPUT inputs[3]{};
+  for (INPUT &input : inputs)
+    input.type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = VK_MENU;
+  inputs[1].ki.wVk = VK_RETURN;
+  inputs[2].ki.wVk = VK_RETURN;
+  inputs[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(3, inputs, sizeof(INPUT));
+  EXPECT_TRUE(Closed(window));
+  EXPECT_FALSE(WaitUntil([&] { return !target.Text().empty(); }, 400ms))
+      << "nothing is pasted while Alt is down: \""
+      << std::string(target.Text().begin(), target.Text().end()) << "\"";
+  INPUT release{};
+  release.type = INPUT_KEYBOARD;
+  release.ki.wVk = VK_MENU;
+  release.ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(1, &release, sizeof(INPUT));
+  EXPECT_TRUE(WaitUntil([&] { return target.Text() == L"second"; }, 4000ms))
+      << "the edit field holds \"" << std::string(target.Text().begin(), target.Text().end())
+      << "\"";
+}
+
+TEST_F(PagesWindowTest, ShiftEnterPastesTheTextAloneAndThePageKeepsItsFormats) {
+  const UINT html = RegisterFormat(L"HTML Format");
+  CopyFormats({{CF_UNICODETEXT, TextBytes(L"rich")}, {html, {'<', 'b', '>', 0}}});
+  TTargetWindow target;
+  HWND window = Open();
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(L"", [&] {
+    wchar_t text[64]{};
+    ::GetDlgItemTextW(window, StatusId, text, 64);
+    return std::wstring(text);
+  }());
+  PressKeys({VK_SHIFT, VK_RETURN});
+  EXPECT_TRUE(Closed(window));
+  EXPECT_TRUE(WaitUntil([&] { return !ClipboardFormatData(html).has_value(); }, 3000ms));
+  EXPECT_EQ(L"rich", ClipboardOrNone());
+  EXPECT_TRUE(WaitUntil([&] { return target.Text() == L"rich"; }, 4000ms));
+  EXPECT_EQ(L"Page 0", fApp().Press(VK_F3));
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardFormatData(html).has_value(); }, 3000ms))
+      << "the page keeps its own formats";
+
+  EXPECT_EQ(L"Private mode", fApp().Press('E'));
+  window = Open();
+  ASSERT_NE(nullptr, window);
+  wchar_t status[64]{};
+  ::GetDlgItemTextW(window, StatusId, status, 64);
+  EXPECT_EQ(std::wstring(L"Private mode"), status);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(window));
+  EXPECT_EQ(L"Normal mode", fApp().Press('E'));
+}
+
+TEST_F(PagesWindowTest, TheTrayItemOpensIt) {
+  ::PostMessageW(fApp().Tray(), WM_COMMAND, tcShowPages, 0);
+  const HWND window = WaitForWindow(fApp().Id(), L"PagekeepPages", L"Pagekeep pages");
+  ASSERT_NE(nullptr, window);
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window); }, 5000ms));
+  EXPECT_EQ(L"Page 0|before start|active, on the clipboard|selected", Row(window, 0));
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(Closed(window));
+}
+
+} // namespace
