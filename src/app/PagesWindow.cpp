@@ -1,9 +1,11 @@
 #include "app/PagesWindow.h"
 
 #include "analysis/Bitmap.Convert.h"
+#include "app/WindowTheme.h"
 #include "shared/WindowClass.h"
 
 #include <commctrl.h>
+#include <shellscalingapi.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -54,16 +56,26 @@ TGdiObjectHandle MessageFont(int aDpi) {
   return font;
 }
 
-int ScreenDpi() {
-  const TWindowDC screen(nullptr);
-  const int dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
-  return dpi > 0 ? dpi : 96;
+HMONITOR MonitorOf(HWND aWindow) {
+  return aWindow ? ::MonitorFromWindow(aWindow, MONITOR_DEFAULTTOPRIMARY)
+                 : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
 }
+
+// The program is per-monitor aware: sizes follow the monitor it opens on.
+int MonitorDpi(HMONITOR aMonitor) {
+  UINT x = 96;
+  UINT y = 96;
+  if (FAILED(::GetDpiForMonitor(aMonitor, MDT_EFFECTIVE_DPI, &x, &y)) || y == 0)
+    return 96;
+  return static_cast<int>(y);
+}
+
+constexpr int ColumnWidths[] = {150, 130, 300};
 
 } // namespace
 
 TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
-    : fHost(aHost), fPrevious(aPrevious), fDpi(ScreenDpi()) {
+    : fHost(aHost), fPrevious(aPrevious), fDpi(MonitorDpi(MonitorOf(aPrevious))) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
   CheckWin32(::InitCommonControlsEx(&controls) != FALSE, "InitCommonControlsEx");
   fRowMessage = ::RegisterWindowMessageW(RowMessageName);
@@ -76,6 +88,7 @@ TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
                                         nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   CheckWin32(window != nullptr, "CreateWindowExW");
   CreateControls();
+  ApplyColours();
   PlaceOnMonitorOf(aPrevious);
   FillList();
   sOpen = this;
@@ -96,8 +109,7 @@ void TPagesWindow::Show() {
 // Centred on the work area of the monitor the user was working on, and
 // never beyond it.
 void TPagesWindow::PlaceOnMonitorOf(HWND aWindow) {
-  const HMONITOR monitor = aWindow ? ::MonitorFromWindow(aWindow, MONITOR_DEFAULTTOPRIMARY)
-                                   : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  const HMONITOR monitor = MonitorOf(aWindow);
   MONITORINFO info{};
   info.cbSize = sizeof(info);
   CheckWin32(::GetMonitorInfoW(monitor, &info) != FALSE, "GetMonitorInfoW");
@@ -129,16 +141,41 @@ void TPagesWindow::CreateControls() {
                         ListId);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   const wchar_t *names[] = {L"Item", L"From", L"Content"};
-  const int widths[] = {150, 130, 300};
   for (int column = 0; column < 3; ++column) {
     LVCOLUMNW description{};
     description.mask = LVCF_TEXT | LVCF_WIDTH;
     description.pszText = const_cast<wchar_t *>(names[column]);
-    description.cx = ::MulDiv(widths[column], fDpi, 96);
+    description.cx = ::MulDiv(ColumnWidths[column], fDpi, 96);
     ListView_InsertColumn(list, column, &description);
   }
   ::SetDlgItemTextW(fWindow.Get(), FilterId, L"Type to filter; digits select a page");
   ::SetDlgItemTextW(fWindow.Get(), StatusId, fHost.InPrivateMode() ? L"Private mode" : L"");
+}
+
+// Moved to a monitor of another scale: the font, the columns and (from the
+// caller) the frame follow.
+void TPagesWindow::ApplyDpi(int aDpi) {
+  fDpi = aDpi;
+  fFont = MessageFont(fDpi);
+  for (int id : {FilterId, StatusId, ListId})
+    ::SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(fFont.Get()), TRUE);
+  for (int column = 0; column < 3; ++column)
+    ListView_SetColumnWidth(Control(ListId), column, ::MulDiv(ColumnWidths[column], fDpi, 96));
+  FillList();
+}
+
+void TPagesWindow::ApplyColours() {
+  const TWindowColours colours = CurrentWindowColours();
+  fTextColour = colours.Text;
+  fBackgroundColour = colours.Background;
+  fBackgroundBrush.Reset(::CreateSolidBrush(colours.Background));
+  CheckWin32(fBackgroundBrush.operator bool(), "CreateSolidBrush");
+  const HWND list = Control(ListId);
+  ListView_SetBkColor(list, colours.Background);
+  ListView_SetTextBkColor(list, colours.Background);
+  ListView_SetTextColor(list, colours.Text);
+  SetDarkTitleBar(fWindow.Get(), colours.Dark);
+  ::InvalidateRect(fWindow.Get(), nullptr, TRUE);
 }
 
 void TPagesWindow::FillList() {
@@ -302,6 +339,28 @@ LRESULT TPagesWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
     ::MoveWindow(Control(ListId), margin, margin + line, width - 2 * margin,
                  height - 2 * margin - 2 * line, TRUE);
     ::MoveWindow(Control(StatusId), margin, height - margin - line, width - 2 * margin, line, TRUE);
+    return 0;
+  }
+  case WM_ERASEBKGND: {
+    RECT all{};
+    ::GetClientRect(fWindow.Get(), &all);
+    ::FillRect(reinterpret_cast<HDC>(aWParam), &all, static_cast<HBRUSH>(fBackgroundBrush.Get()));
+    return 1;
+  }
+  case WM_CTLCOLORSTATIC:
+    ::SetTextColor(reinterpret_cast<HDC>(aWParam), fTextColour);
+    ::SetBkColor(reinterpret_cast<HDC>(aWParam), fBackgroundColour);
+    return reinterpret_cast<LRESULT>(fBackgroundBrush.Get());
+  case WM_SETTINGCHANGE:
+  case WM_SYSCOLORCHANGE:
+    ApplyColours();
+    return 0;
+  case WM_DPICHANGED: {
+    const auto *suggested = reinterpret_cast<const RECT *>(aLParam);
+    ApplyDpi(HIWORD(aWParam));
+    ::SetWindowPos(fWindow.Get(), nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
   }
   case WM_NOTIFY: {

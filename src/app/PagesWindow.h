@@ -78,6 +78,8 @@ private:
 
   bool HandleKey(const MSG &aMessage);
   void CreateControls();
+  void ApplyDpi(int aDpi);
+  void ApplyColours();
   void PlaceOnMonitorOf(HWND aWindow);
   void FillList();
   void SelectVisible(int aIndex);
@@ -93,6 +95,9 @@ private:
   HWND fPrevious;
   TWindowHandle fWindow;
   TGdiObjectHandle fFont;
+  TGdiObjectHandle fBackgroundBrush;
+  COLORREF fTextColour = 0;
+  COLORREF fBackgroundColour = 0;
   UINT fRowMessage = 0;
   int fDpi = 96;
   std::vector<TPagesRow> fRows;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 namespace {
 
 using namespace PagekeepDriver;
@@ -178,6 +180,37 @@ TEST_F(PagesWindowTest, ShiftEnterPastesTheTextAloneAndThePageKeepsItsFormats) {
   PressKeys({VK_ESCAPE});
   EXPECT_TRUE(Closed(window));
   EXPECT_EQ(L"Normal mode", fApp().Press('E'));
+}
+
+// The user's app setting, as Windows keeps it.
+void SetAppsUseLightTheme(std::optional<DWORD> aValue) {
+  const wchar_t *key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  if (!aValue) {
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
+    return;
+  }
+  ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme",
+                                             REG_DWORD, &*aValue, sizeof(DWORD)));
+}
+
+TEST_F(PagesWindowTest, TheListFollowsTheLightOrDarkAppSetting) {
+  const HWND light = Open();
+  ASSERT_NE(nullptr, light);
+  EXPECT_EQ(::GetSysColor(COLOR_WINDOW),
+            static_cast<COLORREF>(::SendDlgItemMessageW(light, 10, LVM_GETBKCOLOR, 0, 0)));
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(light));
+
+  SetAppsUseLightTheme(0);
+  const HWND dark = Open();
+  ASSERT_NE(nullptr, dark);
+  EXPECT_EQ(RGB(0x20, 0x20, 0x20),
+            static_cast<COLORREF>(::SendDlgItemMessageW(dark, 10, LVM_GETBKCOLOR, 0, 0)));
+  EXPECT_EQ(RGB(0xF0, 0xF0, 0xF0),
+            static_cast<COLORREF>(::SendDlgItemMessageW(dark, 10, LVM_GETTEXTCOLOR, 0, 0)));
+  SetAppsUseLightTheme(std::nullopt);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(dark));
 }
 
 TEST_F(PagesWindowTest, TheTrayItemOpensIt) {

@@ -149,6 +149,17 @@ TBytes Utf16(const std::wstring &aText) {
   return TBytes(bytes, bytes + (aText.size() + 1) * sizeof(wchar_t));
 }
 
+// The pages window over a window of this program, as Alt+Win+V opens it.
+void SavePagesWindow(DWORD aPagekeep, const std::wstring &aFile) {
+  PressKeys({VK_LWIN, VK_MENU, 'V'});
+  const HWND window = WaitForWindow(aPagekeep, L"PagekeepPages", L"Pagekeep pages");
+  CheckWin32(window != nullptr, "the pages window did not open");
+  Pause(500ms);
+  SaveScreen(window, aFile);
+  PressKeys({VK_ESCAPE});
+  Pause(300ms);
+}
+
 void MakeScreenshots(const std::wstring &aFolder) {
   GdiPlus::TSession gdiPlus;
   TProcess pagekeep = StartPagekeep(L"-updated");
@@ -186,6 +197,14 @@ void MakeScreenshots(const std::wstring &aFolder) {
   Copy({{CF_DIB, Landscape()}});
   Press('I');
   SaveScreen(card, folder + L"image.png");
+
+  SavePagesWindow(pagekeep.Id(), folder + L"pages-window-light.png");
+  const wchar_t *personalize = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  const DWORD dark = 0;
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme", REG_DWORD, &dark,
+                    sizeof(dark));
+  SavePagesWindow(pagekeep.Id(), folder + L"pages-window-dark.png");
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme");
   pagekeep.Terminate();
 
   // Another program holds two of the combinations when Pagekeep starts.
