@@ -11,8 +11,10 @@ constexpr UINT PasteCheckPeriod = 15;
 // user's keys to come up.
 constexpr ULONGLONG PasteWait = 2000;
 constexpr std::size_t PreviewLength = 160;
+constexpr int PreviewLines = 3;
 
-// One or two lines of the content, on one line of the list.
+// The first lines of the content on one line of the list. The separator is
+// in every font the list may use.
 std::wstring Preview(const std::wstring &aText) {
   std::wstring line;
   int breaks = 0;
@@ -20,9 +22,9 @@ std::wstring Preview(const std::wstring &aText) {
     if (c == L'\r')
       continue;
     if (c == L'\n') {
-      if (++breaks == 2)
+      if (++breaks == PreviewLines)
         break;
-      line += L" \u21B5 ";
+      line += L" \u00B7 ";
       continue;
     }
     line += c;
@@ -53,6 +55,8 @@ TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) const {
   const TAuto<TDescription> description = fNotifier->Describe(aState);
   row.From = description().ShortDescription();
   row.Content = Preview(description().LongDescription());
+  if (row.Content.empty() && description().Image())
+    row.Content = L"Picture";
   row.Icon = description().Icon();
   return row;
 }

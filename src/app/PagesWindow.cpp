@@ -90,6 +90,8 @@ TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
   CreateControls();
   ApplyColours();
   PlaceOnMonitorOf(aPrevious);
+  // Placing it may leave its size as it was, and then no WM_SIZE comes.
+  Layout();
   FillList();
   sOpen = this;
 }
@@ -121,6 +123,20 @@ void TPagesWindow::PlaceOnMonitorOf(HWND aWindow) {
   const int left = area.left + (area.right - area.left - width) / 2;
   const int top = area.top + (area.bottom - area.top - height) / 2;
   ::SetWindowPos(fWindow.Get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The filter line on top, the list, the status line at the foot.
+void TPagesWindow::Layout() {
+  RECT client{};
+  ::GetClientRect(fWindow.Get(), &client);
+  const int width = client.right;
+  const int height = client.bottom;
+  const int margin = ::MulDiv(Margin, fDpi, 96);
+  const int line = ::MulDiv(LineHeight, fDpi, 96);
+  ::MoveWindow(Control(FilterId), margin, margin, width - 2 * margin, line, TRUE);
+  ::MoveWindow(Control(ListId), margin, margin + line, width - 2 * margin,
+               height - 2 * margin - 2 * line, TRUE);
+  ::MoveWindow(Control(StatusId), margin, height - margin - line, width - 2 * margin, line, TRUE);
 }
 
 void TPagesWindow::CreateControls() {
@@ -330,17 +346,9 @@ LRESULT TPagesWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   if (aMsg == fRowMessage)
     return RecordRow(aWParam);
   switch (aMsg) {
-  case WM_SIZE: {
-    const int width = LOWORD(aLParam);
-    const int height = HIWORD(aLParam);
-    const int margin = ::MulDiv(Margin, fDpi, 96);
-    const int line = ::MulDiv(LineHeight, fDpi, 96);
-    ::MoveWindow(Control(FilterId), margin, margin, width - 2 * margin, line, TRUE);
-    ::MoveWindow(Control(ListId), margin, margin + line, width - 2 * margin,
-                 height - 2 * margin - 2 * line, TRUE);
-    ::MoveWindow(Control(StatusId), margin, height - margin - line, width - 2 * margin, line, TRUE);
+  case WM_SIZE:
+    Layout();
     return 0;
-  }
   case WM_ERASEBKGND: {
     RECT all{};
     ::GetClientRect(fWindow.Get(), &all);

@@ -78,6 +78,7 @@ private:
 
   bool HandleKey(const MSG &aMessage);
   void CreateControls();
+  void Layout();
   void ApplyDpi(int aDpi);
   void ApplyColours();
   void PlaceOnMonitorOf(HWND aWindow);

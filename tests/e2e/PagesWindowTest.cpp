@@ -80,15 +80,16 @@ protected:
 TEST_F(PagesWindowTest, RowsShowEveryPageAndTheKeysSelectFilterAndPutWithoutPaste) {
   Copy(L"alpha");
   EXPECT_EQ(L"Page 1", fApp().Press(VK_F4));
-  Copy(L"beta\r\nsecond line\r\nthird line");
+  Copy(L"beta\r\nsecond line\r\nthird line\r\nfourth line");
   const HWND window = Open();
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(L"Page 0|alpha||", Row(window, 0));
-  EXPECT_EQ(L"Page 1|beta \u21B5 second line|active, on the clipboard|selected", Row(window, 1));
+  EXPECT_EQ(L"Page 1|beta \u00B7 second line \u00B7 third line|active, on the clipboard|selected",
+            Row(window, 1));
   EXPECT_EQ(L"Page 2|Empty||", Row(window, 2));
   EXPECT_EQ(L"History -1|before start||", Row(window, 10));
   EXPECT_EQ(L"<no row>", Row(window, 11));
-  EXPECT_EQ(L"beta\r\nsecond line\r\nthird line", ClipboardOrNone())
+  EXPECT_EQ(L"beta\r\nsecond line\r\nthird line\r\nfourth line", ClipboardOrNone())
       << "opening the window changes nothing on the clipboard";
 
   PressKeys({'0'});

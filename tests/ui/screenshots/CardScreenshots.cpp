@@ -154,10 +154,13 @@ void SavePagesWindow(DWORD aPagekeep, const std::wstring &aFile) {
   PressKeys({VK_LWIN, VK_MENU, 'V'});
   const HWND window = WaitForWindow(aPagekeep, L"PagekeepPages", L"Pagekeep pages");
   CheckWin32(window != nullptr, "the pages window did not open");
+  for (int wait = 0; wait < 50 && ::GetForegroundWindow() != window; ++wait)
+    Pause(100ms);
   Pause(500ms);
   SaveScreen(window, aFile);
   PressKeys({VK_ESCAPE});
-  Pause(300ms);
+  for (int wait = 0; wait < 50 && ::IsWindow(window); ++wait)
+    Pause(100ms);
 }
 
 void MakeScreenshots(const std::wstring &aFolder) {
