@@ -45,17 +45,6 @@ bool Matches(const TPagesRow &aRow, const std::wstring &aLowerFilter) {
          std::wstring::npos;
 }
 
-TGdiObjectHandle MessageFont(int aDpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof(metrics);
-  CheckWin32(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0,
-             "SystemParametersInfoW");
-  metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, aDpi, 96);
-  TGdiObjectHandle font(::CreateFontIndirectW(&metrics.lfMessageFont));
-  CheckWin32(font.operator bool(), "CreateFontIndirectW");
-  return font;
-}
-
 HMONITOR MonitorOf(HWND aWindow) {
   return aWindow ? ::MonitorFromWindow(aWindow, MONITOR_DEFAULTTOPRIMARY)
                  : ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);

@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "app/HotkeySettings.h"
+#include "app/WindowTheme.h"
 #include "shared/WindowClass.h"
 
 #include <commctrl.h>
@@ -54,17 +55,6 @@ BYTE ControlFlags(const THotkeyCombination &aHotkey) {
   if (IsExtendedKey(aHotkey.Key))
     flags |= HOTKEYF_EXT;
   return flags;
-}
-
-TGdiObjectHandle MessageFont(int aDpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof(metrics);
-  CheckWin32(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0,
-             "SystemParametersInfoW");
-  metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, aDpi, 96);
-  TGdiObjectHandle font(::CreateFontIndirectW(&metrics.lfMessageFont));
-  CheckWin32(font.operator bool(), "CreateFontIndirectW");
-  return font;
 }
 
 int ScreenDpi() {

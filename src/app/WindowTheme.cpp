@@ -33,6 +33,17 @@ TWindowColours CurrentWindowColours() {
   return {false, ::GetSysColor(COLOR_WINDOW), ::GetSysColor(COLOR_WINDOWTEXT)};
 }
 
+TGdiObjectHandle MessageFont(int aDpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  CheckWin32(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != 0,
+             "SystemParametersInfoW");
+  metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, aDpi, 96);
+  TGdiObjectHandle font(::CreateFontIndirectW(&metrics.lfMessageFont));
+  CheckWin32(font.operator bool(), "CreateFontIndirectW");
+  return font;
+}
+
 void SetDarkTitleBar(HWND aWindow, bool aDark) {
   const BOOL dark = aDark ? TRUE : FALSE;
   // Refused where the attribute is unknown: the title bar then stays as

@@ -1,7 +1,8 @@
 #pragma once
 
-// The colours of the program's own windows: the system's when high
-// contrast is on, else light or dark as the user's app setting says.
+// The colours and the font of the program's own windows: the system's
+// colours when high contrast is on, else light or dark as the user's app
+// setting says; the system's message font.
 
 #include "shared/Handles.h"
 
@@ -15,6 +16,9 @@ struct TWindowColours {
 
 // Read now: the setting may change while the program runs.
 TWindowColours CurrentWindowColours();
+
+// The message font of the system, scaled for aDpi.
+TGdiObjectHandle MessageFont(int aDpi);
 
 // Asks the system for a dark title bar (Windows 10 20H1 and later; older
 // systems and Wine ignore it) or a light one.
