@@ -127,10 +127,8 @@ void InflatePackedContent(const TPackedContent &aContent, TStream &aTarget) {
   const std::uint8_t *input = aContent.Deflated.data();
   std::size_t inputLeft = aContent.Deflated.size();
   std::size_t produced = 0;
-  for (int result = Z_OK; result != Z_STREAM_END;) {
-    if (stream.avail_in == 0) {
-      if (inputLeft == 0)
-        throw EStreamReadError();
+  for (;;) {
+    if (stream.avail_in == 0 && inputLeft > 0) {
       stream.avail_in = ChunkOf(inputLeft);
       stream.next_in = input;
       input += stream.avail_in;
@@ -138,7 +136,7 @@ void InflatePackedContent(const TPackedContent &aContent, TStream &aTarget) {
     }
     stream.next_out = buffer.data();
     stream.avail_out = static_cast<uInt>(buffer.size());
-    result = ::inflate(&stream, Z_NO_FLUSH);
+    const int result = ::inflate(&stream, Z_NO_FLUSH);
     if (result == Z_MEM_ERROR)
       throw std::bad_alloc();
     if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
@@ -148,6 +146,13 @@ void InflatePackedContent(const TPackedContent &aContent, TStream &aTarget) {
     if (produced > aContent.StreamSize)
       throw EStreamReadError();
     aTarget.Write(buffer.data(), got);
+    if (result == Z_STREAM_END)
+      break;
+    // Input used up and nothing more comes out: the bytes end early. (A
+    // match can still be copying after the last input byte, hence the
+    // check of the output too.)
+    if (got == 0 && stream.avail_in == 0 && inputLeft == 0)
+      throw EStreamReadError();
   }
   if (produced != aContent.StreamSize || inputLeft != 0 || stream.avail_in != 0)
     throw EStreamReadError();

@@ -1,6 +1,7 @@
 #include "ClipboardTestUtils.h"
 #include "TestBytes.h"
 #include "clipboard/ClipboardStateContainer.h"
+#include "clipboard/ClipboardStream.Packed.h"
 #include "harness/SampleContent.h"
 
 #include <gtest/gtest.h>
@@ -131,5 +132,44 @@ TEST_P(PackedState, PacksOnlyWhatShrinksAndGivesItBackByteExact) {
 
 INSTANTIATE_TEST_SUITE_P(Snapshots, PackedState, testing::ValuesIn(PackCases),
                          [](const auto &aInfo) { return std::string(aInfo.param.Name); });
+
+} // namespace
+
+namespace {
+
+TPackedContent Deflated(const TBytes &aBytes) {
+  TDeflateStream deflater;
+  deflater.Write(aBytes.data(), aBytes.size());
+  TPackedContent content;
+  content.StreamSize = deflater.Written();
+  content.Deflated = deflater.Finish();
+  return content;
+}
+
+// Damaged packed bytes are a read error, never a short or a wrong snapshot.
+TEST(PackedContent, DamagedBytesAreAReadError) {
+  const TBytes text = TextBlock(Harness::VariedText(100000, 6));
+  const TPackedContent good = Deflated(text);
+  TMemoryStream whole;
+  InflatePackedContent(good, whole);
+  EXPECT_TRUE(whole.Bytes() == text);
+
+  const std::vector<std::pair<const char *, std::function<void(TPackedContent &)>>> damages = {
+      {"cut short",
+       [](TPackedContent &aContent) { aContent.Deflated.resize(aContent.Deflated.size() / 2); }},
+      {"one byte less", [](TPackedContent &aContent) { aContent.Deflated.pop_back(); }},
+      {"bytes after the end", [](TPackedContent &aContent) { aContent.Deflated.push_back(0); }},
+      {"a byte changed",
+       [](TPackedContent &aContent) { aContent.Deflated[aContent.Deflated.size() / 3] ^= 0x5A; }},
+      {"longer than stated", [](TPackedContent &aContent) { aContent.StreamSize -= 1; }},
+      {"shorter than stated", [](TPackedContent &aContent) { aContent.StreamSize += 1; }},
+      {"nothing", [](TPackedContent &aContent) { aContent.Deflated.clear(); }}};
+  for (const auto &[name, damage] : damages) {
+    TPackedContent content = good;
+    damage(content);
+    TMemoryStream stream;
+    EXPECT_THROW(InflatePackedContent(content, stream), EStreamReadError) << name;
+  }
+}
 
 } // namespace
