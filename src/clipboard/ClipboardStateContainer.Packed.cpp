@@ -46,6 +46,8 @@ TClipboardStateContainer::MakePacked(const TClipboardStateContainer &aFrom,
 TClipboardState TClipboardStateContainer::Pack(const TClipboardState &aState,
                                                const std::atomic<bool> *aStop) {
   const TClipboardStateContainer &from = aState();
+  if (from.fPackedOrigin)
+    return TAutoPtr::Make(MakePacked(from, from.fPackedOrigin));
   if (from.IsPacked() || from.DataSize() < MinimumPackedSize)
     return {};
   auto content = std::make_shared<TPackedContent>();
@@ -77,6 +79,7 @@ TClipboardState TClipboardStateContainer::Unpack(const TClipboardState &aState) 
   unpacked->fActiveApplication = from.fActiveApplication;
   unpacked->fLeftOut = from.fLeftOut;
   unpacked->fContentId = from.fContentId;
+  unpacked->fPackedOrigin = from.fPacked;
   return TAutoPtr::Make(std::move(unpacked));
 }
 

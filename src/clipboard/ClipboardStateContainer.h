@@ -111,12 +111,16 @@ public:
   // A packed copy of aState (formats, source program, left-out list), or an
   // empty handle when aState is packed already, smaller than
   // MinimumPackedSize, or deflates to more than three quarters of its
-  // stream encoding. Any thread; setting aStop makes it give up early
+  // stream encoding. A snapshot that was unpacked gets its deflated bytes
+  // back without deflating. Any thread; setting aStop makes it give up early
   // (empty handle).
   static TClipboardState Pack(const TClipboardState &aState,
                               const std::atomic<bool> *aStop = nullptr);
-  // aState when it is not packed, else a new unpacked snapshot of it.
+  // aState when it is not packed, else a new unpacked snapshot of it, which
+  // keeps the deflated bytes it came from so that packing it again costs
+  // nothing (PacksAtOnce).
   static TClipboardState Unpack(const TClipboardState &aState);
+  bool PacksAtOnce() const noexcept { return fPackedOrigin != nullptr; }
   // A packed snapshot that has been read holds its unpacked formats too;
   // this gives a new packed one sharing the deflated bytes without them
   // (aState itself when there is nothing to drop).
@@ -153,6 +157,8 @@ private:
   TActiveApplication fActiveApplication;
   std::vector<TLeftOutFormat> fLeftOut;
   std::shared_ptr<const TPackedContent> fPacked;
+  // An unpacked snapshot's deflated bytes, when it was unpacked from them.
+  std::shared_ptr<const TPackedContent> fPackedOrigin;
   mutable std::once_flag fUnpackOnce;
   mutable std::atomic<bool> fUnpacked{false};
   std::uint64_t fContentId = NextContentId();

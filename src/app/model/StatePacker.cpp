@@ -33,7 +33,7 @@ TStatePacker::~TStatePacker() {
 void TStatePacker::Pack(const TClipboardState &aState) {
   if (!aState || Handed(aState))
     return;
-  fHanded.push_back(aState);
+  fHanded.push_back(aState.Get());
   {
     const std::lock_guard<std::mutex> lock(fLock);
     fQueue.push_back(aState);
@@ -42,7 +42,7 @@ void TStatePacker::Pack(const TClipboardState &aState) {
 }
 
 bool TStatePacker::Handed(const TClipboardState &aState) const {
-  return std::find(fHanded.begin(), fHanded.end(), aState) != fHanded.end();
+  return std::find(fHanded.begin(), fHanded.end(), aState.Get()) != fHanded.end();
 }
 
 bool TStatePacker::TakeJob(TClipboardState &aJob) {
@@ -69,7 +69,10 @@ void TStatePacker::Work() {
   while (TakeJob(job)) {
     TClipboardState packed;
     try {
-      packed = TClipboardStateContainer::Pack(job, &fStop);
+      // Held by this job alone: its slot has moved on, so packing it is
+      // wasted (a burst of page switches would otherwise queue up).
+      if (job.UseCount() > 1)
+        packed = TClipboardStateContainer::Pack(job, &fStop);
     } catch (const std::exception &) {
       // That snapshot stays unpacked; it is still whole.
       TraceDroppedError();
@@ -99,7 +102,7 @@ void TStatePacker::HandBack() {
     results.swap(fResults);
   }
   for (auto &[original, packed] : results) {
-    fHanded.erase(std::remove(fHanded.begin(), fHanded.end(), original), fHanded.end());
+    fHanded.erase(std::remove(fHanded.begin(), fHanded.end(), original.Get()), fHanded.end());
     fPacked(original, std::move(packed));
   }
 }

@@ -21,7 +21,8 @@
 class TStatePacker {
 public:
   // aOriginal is the snapshot handed to Pack; aPacked its packed copy, or an
-  // empty handle when packing it saves too little (or failed).
+  // empty handle when packing it saves too little (or failed, or nobody
+  // held aOriginal any more when its turn came).
   using TPacked = std::function<void(const TClipboardState &aOriginal, TClipboardState aPacked)>;
 
   // Main thread; aPacked runs there, from the message window.
@@ -49,8 +50,9 @@ private:
 
   TPacked fPacked;
   TWindowHandle fWindow;
-  // Main thread only.
-  std::vector<TClipboardState> fHanded;
+  // Main thread only. Not handles: a job that only the queue holds any
+  // more is left out by the worker.
+  std::vector<const TClipboardStateContainer *> fHanded;
   mutable std::mutex fLock;
   std::condition_variable fWake;
   std::deque<TClipboardState> fQueue;
