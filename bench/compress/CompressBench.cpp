@@ -69,8 +69,9 @@ void Zlib(const char *aInput, const TBytes &aBytes, int aLevel) {
   result.UnpackTime = Seconds(start);
   result.Packed = length;
   result.Exact = status == Z_OK && unpacked == Z_OK && back == aBytes;
-  const std::string name = "zlib level " + std::to_string(aLevel);
-  Print(aInput, name.c_str(), aBytes, result, "");
+  char name[32];
+  std::snprintf(name, sizeof name, "zlib level %d", aLevel);
+  Print(aInput, name, aBytes, result, "");
 }
 
 using TWorkSpaceSize = LONG(WINAPI *)(USHORT, PULONG, PULONG);

@@ -53,7 +53,7 @@ void TPageModel::PackSlot(TClipboardState &aSlot) {
 // The packed copy takes the place of every slot that still holds the very
 // snapshot that was packed and is not on the clipboard now; a slot changed
 // meanwhile keeps its new content.
-void TPageModel::Packed(const TClipboardState &aOriginal, TClipboardState aPacked) {
+void TPageModel::Packed(const TClipboardState &aOriginal, const TClipboardState &aPacked) {
   if (!aPacked) {
     fNotWorthPacking.push_back(aOriginal);
     return;

@@ -38,8 +38,8 @@ std::wstring ReasonText(TLeftOutReason aReason) {
 
 TPageModel::TPageModel(TPageModelView &aView, TPageModelClipboard &aClipboard)
     : fView(aView), fClipboard(aClipboard),
-      fPacker([this](const TClipboardState &aOriginal, TClipboardState aPacked) {
-        Packed(aOriginal, std::move(aPacked));
+      fPacker([this](const TClipboardState &aOriginal, const TClipboardState &aPacked) {
+        Packed(aOriginal, aPacked);
       }) {
   fClipboard.SetListener(this);
 }

@@ -166,7 +166,7 @@ private:
   bool IsShown(const TClipboardState &aSlot) const;
   void PackIdleSlots();
   void PackSlot(TClipboardState &aSlot);
-  void Packed(const TClipboardState &aOriginal, TClipboardState aPacked);
+  void Packed(const TClipboardState &aOriginal, const TClipboardState &aPacked);
 
   TPageModelView &fView;
   TPageModelClipboard &fClipboard;

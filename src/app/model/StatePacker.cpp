@@ -101,8 +101,8 @@ void TStatePacker::HandBack() {
     const std::lock_guard<std::mutex> lock(fLock);
     results.swap(fResults);
   }
-  for (auto &[original, packed] : results) {
+  for (const auto &[original, packed] : results) {
     fHanded.erase(std::remove(fHanded.begin(), fHanded.end(), original.Get()), fHanded.end());
-    fPacked(original, std::move(packed));
+    fPacked(original, packed);
   }
 }

@@ -23,7 +23,8 @@ public:
   // aOriginal is the snapshot handed to Pack; aPacked its packed copy, or an
   // empty handle when packing it saves too little (or failed, or nobody
   // held aOriginal any more when its turn came).
-  using TPacked = std::function<void(const TClipboardState &aOriginal, TClipboardState aPacked)>;
+  using TPacked =
+      std::function<void(const TClipboardState &aOriginal, const TClipboardState &aPacked)>;
 
   // Main thread; aPacked runs there, from the message window.
   explicit TStatePacker(TPacked aPacked);
