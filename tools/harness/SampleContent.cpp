@@ -68,6 +68,12 @@ void DrawWindow(TCanvas &aCanvas, std::mt19937 &aRandom, int aLeft, int aTop, in
     }
 }
 
+// A random number from 0 to below aLimit; 0 for a limit of 0 or less (a
+// picture too small for windows).
+int Below(std::mt19937 &aRandom, int aLimit) {
+  return aLimit > 0 ? static_cast<int>(aRandom() % static_cast<unsigned>(aLimit)) : 0;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> DesktopPictureDib(int aWidth, int aHeight, std::uint32_t aSeed) {
@@ -77,11 +83,10 @@ std::vector<std::uint8_t> DesktopPictureDib(int aWidth, int aHeight, std::uint32
       canvas.Set(x, y, Gradient(x, y, aWidth, aHeight));
   std::mt19937 random(aSeed);
   for (int window = 0; window < 6; ++window) {
-    const int width = aWidth / 5 + static_cast<int>(random() % static_cast<unsigned>(aWidth / 4));
-    const int height =
-        aHeight / 4 + static_cast<int>(random() % static_cast<unsigned>(aHeight / 3));
-    DrawWindow(canvas, random, static_cast<int>(random() % static_cast<unsigned>(aWidth - width)),
-               static_cast<int>(random() % static_cast<unsigned>(aHeight - height)), width, height);
+    const int width = aWidth / 5 + Below(random, aWidth / 4);
+    const int height = aHeight / 4 + Below(random, aHeight / 3);
+    DrawWindow(canvas, random, Below(random, aWidth - width), Below(random, aHeight - height),
+               width, height);
   }
   for (int y = aHeight - aHeight / 27; y < aHeight; ++y)
     for (int x = 0; x < aWidth; ++x)
