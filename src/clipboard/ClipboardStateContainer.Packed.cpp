@@ -27,9 +27,7 @@ const TClipboardStateContainer::TItems &TClipboardStateContainer::Items() const 
 }
 
 void TClipboardStateContainer::UnpackItems() const {
-  TMemoryStream stream(std::vector<std::uint8_t>(fPacked->StreamSize));
-  InflatePackedContent(*fPacked, stream);
-  stream.SetPosition(0);
+  TInflateStream stream(*fPacked);
   fItems = std::move(LoadFromStream(stream)->fItems);
 }
 
@@ -72,9 +70,7 @@ TClipboardState TClipboardStateContainer::Unpack(const TClipboardState &aState) 
   const TClipboardStateContainer &from = aState();
   if (!from.fPacked)
     return aState;
-  TMemoryStream stream(std::vector<std::uint8_t>(from.fPacked->StreamSize));
-  InflatePackedContent(*from.fPacked, stream);
-  stream.SetPosition(0);
+  TInflateStream stream(*from.fPacked);
   auto unpacked = LoadFromStream(stream);
   unpacked->fActiveApplication = from.fActiveApplication;
   unpacked->fLeftOut = from.fLeftOut;

@@ -157,3 +157,74 @@ void InflatePackedContent(const TPackedContent &aContent, TStream &aTarget) {
   if (produced != aContent.StreamSize || inputLeft != 0 || stream.avail_in != 0)
     throw EStreamReadError();
 }
+
+struct TInflateStream::TState {
+  explicit TState(const TPackedContent &aContent)
+      : Content(aContent), Input(aContent.Deflated.data()), InputLeft(aContent.Deflated.size()) {}
+  const TPackedContent &Content;
+  TInflater Inflater;
+  const std::uint8_t *Input;
+  std::size_t InputLeft;
+  std::size_t Position = 0;
+  bool Ended = false;
+
+  // Inflates into aTarget up to aCount bytes; fewer only at the end.
+  std::size_t Inflate(std::uint8_t *aTarget, std::size_t aCount);
+};
+
+std::size_t TInflateStream::TState::Inflate(std::uint8_t *aTarget, std::size_t aCount) {
+  z_stream &stream = Inflater.Stream();
+  std::size_t done = 0;
+  while (done < aCount && !Ended) {
+    if (stream.avail_in == 0 && InputLeft > 0) {
+      stream.avail_in = ChunkOf(InputLeft);
+      stream.next_in = Input;
+      Input += stream.avail_in;
+      InputLeft -= stream.avail_in;
+    }
+    const uInt room = ChunkOf(aCount - done);
+    stream.next_out = aTarget + done;
+    stream.avail_out = room;
+    const int result = ::inflate(&stream, Z_NO_FLUSH);
+    if (result == Z_MEM_ERROR)
+      throw std::bad_alloc();
+    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+      throw EStreamReadError();
+    const std::size_t got = room - stream.avail_out;
+    done += got;
+    Position += got;
+    if (Position > Content.StreamSize)
+      throw EStreamReadError();
+    if (result == Z_STREAM_END) {
+      Ended = true;
+      if (Position != Content.StreamSize || InputLeft != 0 || stream.avail_in != 0)
+        throw EStreamReadError();
+    } else if (got == 0 && stream.avail_in == 0 && InputLeft == 0) {
+      throw EStreamReadError();
+    }
+  }
+  return done;
+}
+
+TInflateStream::TInflateStream(const TPackedContent &aContent)
+    : fState(std::make_unique<TState>(aContent)) {}
+
+TInflateStream::~TInflateStream() = default;
+
+std::size_t TInflateStream::Read(void *aBuffer, std::size_t aCount) {
+  return fState->Inflate(static_cast<std::uint8_t *>(aBuffer), aCount);
+}
+
+void TInflateStream::Write(const void *, std::size_t) {
+  throw std::logic_error("TInflateStream is read-only");
+}
+
+std::int64_t TInflateStream::Seek(std::int64_t aOffset, TSeekOrigin aOrigin) {
+  if (aOffset != 0 || aOrigin != TSeekOrigin::soCurrent)
+    throw std::logic_error("TInflateStream cannot seek");
+  return static_cast<std::int64_t>(fState->Position);
+}
+
+std::int64_t TInflateStream::Size() {
+  return static_cast<std::int64_t>(fState->Content.StreamSize);
+}

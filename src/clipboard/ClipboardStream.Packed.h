@@ -52,6 +52,30 @@ private:
   std::vector<std::uint8_t> fDeflated;
 };
 
+// A read-only stream of the stream encoding that aContent (which must
+// outlive it) holds deflated, inflated as it is read: a snapshot's formats
+// are inflated straight into their own memory, with no copy of the whole
+// encoding first. Damaged bytes are EStreamReadError.
+class TInflateStream final : public TStream {
+public:
+  explicit TInflateStream(const TPackedContent &aContent);
+  ~TInflateStream() override;
+  TInflateStream(const TInflateStream &) = delete;
+  TInflateStream &operator=(const TInflateStream &) = delete;
+
+  std::size_t Read(void *aBuffer, std::size_t aCount) override;
+  // Not writable: std::logic_error.
+  void Write(const void *aBuffer, std::size_t aCount) override;
+  // Only the position can be asked (an offset of 0 from the current
+  // position); anything else is std::logic_error.
+  std::int64_t Seek(std::int64_t aOffset, TSeekOrigin aOrigin) override;
+  std::int64_t Size() override;
+
+private:
+  struct TState;
+  std::unique_ptr<TState> fState;
+};
+
 // Writes the stream encoding that aContent holds deflated to aTarget.
 // EStreamReadError when the bytes do not inflate to exactly StreamSize.
 void InflatePackedContent(const TPackedContent &aContent, TStream &aTarget);

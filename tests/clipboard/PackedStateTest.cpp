@@ -153,6 +153,11 @@ TEST(PackedContent, DamagedBytesAreAReadError) {
   TMemoryStream whole;
   InflatePackedContent(good, whole);
   EXPECT_TRUE(whole.Bytes() == text);
+  TInflateStream reader(good);
+  TBytes read(good.StreamSize + 1);
+  ASSERT_EQ(good.StreamSize, reader.Read(read.data(), read.size()));
+  read.pop_back();
+  EXPECT_TRUE(read == text);
 
   const std::vector<std::pair<const char *, std::function<void(TPackedContent &)>>> damages = {
       {"cut short",
@@ -169,6 +174,9 @@ TEST(PackedContent, DamagedBytesAreAReadError) {
     damage(content);
     TMemoryStream stream;
     EXPECT_THROW(InflatePackedContent(content, stream), EStreamReadError) << name;
+    TInflateStream damaged(content);
+    TBytes all(good.StreamSize + 1);
+    EXPECT_THROW(damaged.Read(all.data(), all.size()), EStreamReadError) << name;
   }
 }
 
