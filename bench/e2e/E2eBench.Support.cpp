@@ -1,8 +1,11 @@
 #include "E2eBench.Support.h"
 
+#include "harness/SampleContent.h"
+
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <thread>
 
 namespace Bench {
@@ -204,6 +207,13 @@ TBytes TextBlock(std::size_t aSize, unsigned aSeed) {
   for (std::size_t i = 0; i + 1 < count; ++i)
     text[i] = i % 64 == 63 ? L'\n' : static_cast<wchar_t>(L'a' + (i + aSeed) % 26);
   text[count - 1] = L'\0';
+  return bytes;
+}
+
+TBytes VariedTextBlock(std::size_t aSize, unsigned aSeed) {
+  const std::wstring text = Harness::VariedText(aSize / sizeof(wchar_t) - 1, aSeed);
+  TBytes bytes(aSize);
+  std::memcpy(bytes.data(), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
   return bytes;
 }
 

@@ -86,5 +86,7 @@ private:
 // aSize bytes of UTF-16 text (with its terminating NUL) unique to aSeed.
 TBytes TextBlock(std::size_t aSize, unsigned aSeed);
 TBytes BinaryBlock(std::size_t aSize, unsigned aSeed);
+// aSize bytes of CF_UNICODETEXT: words in a random order, then the NUL.
+TBytes VariedTextBlock(std::size_t aSize, unsigned aSeed);
 
 } // namespace Bench

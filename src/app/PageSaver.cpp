@@ -7,13 +7,8 @@
 
 namespace {
 
-bool SameStates(const std::vector<TClipboardState> &aA, const std::vector<TClipboardState> &aB) {
-  if (aA.size() != aB.size())
-    return false;
-  for (std::size_t i = 0; i < aA.size(); ++i)
-    if (!(aA[i] == aB[i]))
-      return false;
-  return true;
+std::uint64_t ContentId(const TClipboardState &aState) {
+  return aState ? aState().ContentId() : 0;
 }
 
 constexpr const wchar_t *KeepPagesValue = L"KeepPages";
@@ -34,7 +29,7 @@ TPageSaver::TPageSaver(TTake aTake, std::wstring aPagesFile, std::wstring aHisto
         }
       })) {
   if (aSavedAlready)
-    fSaved = fTake();
+    fSaved = ContentOf(fTake());
   fWindow.AddFilter(fFilter);
   if (!aSavedAlready)
     Arm(CheckInterval);
@@ -46,14 +41,21 @@ TPageSaver::~TPageSaver() {
   Collect(true);
 }
 
-// A snapshot is never changed, so the same handles mean the same content.
+// A snapshot is never changed, so the same content ids mean the same
+// content; only ids are kept, so that what was written is not held in
+// memory (a page packed since would otherwise be kept twice).
+TPageSaver::TWritten TPageSaver::ContentOf(const TSavedPages &aPages) {
+  TWritten written;
+  written.ActivePage = aPages.ActivePage;
+  for (const TClipboardState &page : aPages.Pages)
+    written.Pages.push_back(ContentId(page));
+  for (const TClipboardState &entry : aPages.History)
+    written.History.push_back(ContentId(entry));
+  return written;
+}
+
 bool TPageSaver::Changed(const TSavedPages &aNow) const {
-  if (!fSaved || fSaved->ActivePage != aNow.ActivePage)
-    return true;
-  for (std::size_t i = 0; i < aNow.Pages.size(); ++i)
-    if (!(fSaved->Pages[i] == aNow.Pages[i]))
-      return true;
-  return !SameStates(fSaved->History, aNow.History);
+  return !fSaved || !(*fSaved == ContentOf(aNow));
 }
 
 void TPageSaver::Arm(DWORD aDelay) {
@@ -118,7 +120,7 @@ bool TPageSaver::Collect(bool aWait) {
       TraceDroppedError();
     }
   } else {
-    fSaved = std::move(fWriting);
+    fSaved = ContentOf(*fWriting);
     ++fSavesDone;
   }
   fWriting.reset();
@@ -134,7 +136,7 @@ void TPageSaver::SaveNow() {
   fWorker.join();
   const std::exception_ptr error = fWorkerError;
   if (!error) {
-    fSaved = std::move(fWriting);
+    fSaved = ContentOf(*fWriting);
     ++fSavesDone;
   }
   fWriting.reset();

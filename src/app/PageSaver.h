@@ -12,11 +12,13 @@
 #include "hotkey/GlobalHotkey.WndProcFilter.h"
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TPageSaver {
 public:
@@ -47,6 +49,14 @@ private:
   static constexpr UINT_PTR TimerID = 0x5053;
   void OnTimer();
   void Arm(DWORD aDelay);
+  // What was written, by content: a page packed since is the same content.
+  struct TWritten {
+    std::int32_t ActivePage = 0;
+    std::vector<std::uint64_t> Pages;
+    std::vector<std::uint64_t> History;
+    friend bool operator==(const TWritten &, const TWritten &) = default;
+  };
+  static TWritten ContentOf(const TSavedPages &aPages);
   bool Changed(const TSavedPages &aNow) const;
   void StartWorker(TSavedPages aPages);
   // Joins a finished (or, with aWait, a running) worker; false while one
@@ -58,7 +68,7 @@ private:
   std::wstring fHistoryFile;
   TWndProcFilter &fWindow;
   TMessageFilter fFilter;
-  std::optional<TSavedPages> fSaved;
+  std::optional<TWritten> fSaved;
   std::optional<TSavedPages> fWriting;
   std::thread fWorker;
   std::atomic<bool> fWorkerDone{false};

@@ -3,6 +3,7 @@
 #include "shared/Trace.h"
 
 #include "clipboard/ClipboardSession.h"
+#include "clipboard/ClipboardStream.Packed.h"
 #include "clipboard/TaggedStream.h"
 #include "shared/Handles.h"
 
@@ -13,6 +14,8 @@
 void TClipboardStateContainer::Add(std::unique_ptr<TClipboardFormatState> aFormat) {
   if (!aFormat)
     throw std::invalid_argument("TClipboardStateContainer::Add needs a format");
+  if (fPacked)
+    throw std::logic_error("TClipboardStateContainer::Add on a packed snapshot");
   fItems.push_back(std::move(aFormat));
   const TClipboardFormatState &added = *fItems.back();
   if (const auto reason = added.LeftOutReason())
@@ -30,7 +33,7 @@ const std::vector<TLeftOutFormat> &TClipboardStateContainer::LeftOut() const noe
 const TClipboardFormatState &TClipboardStateContainer::operator[](int aIndex) const {
   if (aIndex < 0 || aIndex >= Count())
     throw std::out_of_range("Format index out of range");
-  return *fItems[static_cast<std::size_t>(aIndex)];
+  return *Items()[static_cast<std::size_t>(aIndex)];
 }
 
 namespace {
@@ -72,6 +75,11 @@ std::vector<std::uint8_t> TClipboardStateContainer::FormatRecordHead(WORD aForma
 }
 
 void TClipboardStateContainer::SaveToStream(TStream &aStream) const {
+  if (fPacked) {
+    // The deflated bytes are this very encoding: written back as they were.
+    InflatePackedContent(*fPacked, aStream);
+    return;
+  }
   TTaggedWriter writer(aStream);
   writer.WriteInteger(Count());
   for (const TClipboardFormatState &format : *this)

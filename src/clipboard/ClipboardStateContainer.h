@@ -4,9 +4,12 @@
 #include "clipboard/ClipboardStream.File.h"
 #include "shared/AutoPtr.h"
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,9 +32,24 @@ struct TLeftOutFormat {
   TLeftOutReason Reason;
 };
 
+class TClipboardStateContainer;
+using TClipboardState = TAuto<TClipboardStateContainer>;
+
+// A snapshot's stream encoding, deflated: how a snapshot that is not on the
+// clipboard is kept in memory. The data files never see it.
+struct TPackedContent {
+  std::vector<std::uint8_t> Deflated;
+  std::size_t StreamSize = 0;
+  int Count = 0;
+};
+
 // A snapshot of the whole clipboard: its formats in enumeration order and
 // the source program. Built once (by capture, the loader or a test) and then
 // shared read-only through TAuto handles.
+//
+// A packed snapshot (Pack) keeps only its deflated stream encoding; the
+// first read of its formats unpacks them into the same object, once, on
+// whichever thread asks, and they stay until the object goes.
 class TClipboardStateContainer {
 public:
   using TItems = std::vector<std::unique_ptr<TClipboardFormatState>>;
@@ -78,12 +96,40 @@ public:
   void AddLeftOut(TLeftOutFormat aFormat);
   const std::vector<TLeftOutFormat> &LeftOut() const noexcept;
 
-  int Count() const noexcept { return static_cast<int>(fItems.size()); }
+  int Count() const noexcept { return fPacked ? fPacked->Count : static_cast<int>(fItems.size()); }
   // Throws std::out_of_range for a bad index.
   const TClipboardFormatState &operator[](int aIndex) const;
-  TIterator begin() const { return TIterator(fItems.begin()); }
-  TIterator end() const { return TIterator(fItems.end()); }
+  TIterator begin() const { return TIterator(Items().begin()); }
+  TIterator end() const { return TIterator(Items().end()); }
   const TActiveApplication &ActiveApplication() const noexcept { return fActiveApplication; }
+  // The bytes of all formats' data (of the stream encoding when packed).
+  std::size_t DataSize() const noexcept;
+
+  // Packing saves memory only from this size of data on: below it a trip to
+  // the packing thread costs more than it saves.
+  static constexpr std::size_t MinimumPackedSize = 16384;
+  // A packed copy of aState (formats, source program, left-out list), or an
+  // empty handle when aState is packed already, smaller than
+  // MinimumPackedSize, or deflates to more than three quarters of its
+  // stream encoding. A snapshot that was unpacked gets its deflated bytes
+  // back without deflating. Any thread; setting aStop makes it give up early
+  // (empty handle).
+  static TClipboardState Pack(const TClipboardState &aState,
+                              const std::atomic<bool> *aStop = nullptr);
+  // aState when it is not packed, else a new unpacked snapshot of it, which
+  // keeps the deflated bytes it came from so that packing it again costs
+  // nothing (PacksAtOnce).
+  static TClipboardState Unpack(const TClipboardState &aState);
+  bool PacksAtOnce() const noexcept { return fPackedOrigin != nullptr; }
+  // A packed snapshot that has been read holds its unpacked formats too;
+  // this gives a new packed one sharing the deflated bytes without them
+  // (aState itself when there is nothing to drop).
+  static TClipboardState Repack(const TClipboardState &aState);
+  bool IsPacked() const noexcept { return fPacked != nullptr; }
+  // Names the content: a packed or unpacked copy has the id of the snapshot
+  // it was made from, any other snapshot an id of its own.
+  std::uint64_t ContentId() const noexcept { return fContentId; }
+  bool HoldsUnpackedFormats() const noexcept { return !fPacked || fUnpacked.load(); }
 
   // Appends the container at the stream's position; write errors propagate.
   void SaveToStream(TStream &aStream) const;
@@ -101,12 +147,23 @@ public:
                                                     std::size_t aDataSize);
 
 private:
-  TItems fItems;
+  const TItems &Items() const;
+  void UnpackItems() const;
+  static std::unique_ptr<TClipboardStateContainer>
+  MakePacked(const TClipboardStateContainer &aFrom, std::shared_ptr<const TPackedContent> aPacked);
+
+  // Filled once from fPacked when a packed snapshot is first read.
+  mutable TItems fItems;
   TActiveApplication fActiveApplication;
   std::vector<TLeftOutFormat> fLeftOut;
+  std::shared_ptr<const TPackedContent> fPacked;
+  // An unpacked snapshot's deflated bytes, when it was unpacked from them.
+  std::shared_ptr<const TPackedContent> fPackedOrigin;
+  mutable std::once_flag fUnpackOnce;
+  mutable std::atomic<bool> fUnpacked{false};
+  std::uint64_t fContentId = NextContentId();
+  static std::uint64_t NextContentId() noexcept;
 };
-
-using TClipboardState = TAuto<TClipboardStateContainer>;
 
 // The foreground window's program and title; empty when that is this program.
 TActiveApplication GetActiveApplication();

@@ -89,6 +89,22 @@ TEST_F(PageSaverTest, SaveNowWritesAtOnceAndOnlyWhatChanged) {
   EXPECT_EQ(1u, saver->SavesDone()) << "the same handles are not written twice";
 }
 
+// A page packed in memory since the save is the same content: not written
+// again, and the saver does not keep the unpacked page alive.
+TEST_F(PageSaverTest, APagePackedSinceIsNeitherWrittenAgainNorHeld) {
+  auto saver = MakeSaver(false);
+  const TClipboardState original = Text(std::wstring(100000, L'p'));
+  fModel.Pages[0] = original;
+  saver->SaveNow();
+  const TClipboardState packed = TClipboardStateContainer::Pack(original);
+  ASSERT_TRUE(packed);
+  fModel.Pages[0] = packed;
+  EXPECT_EQ(1, original.UseCount());
+  saver->SaveNow();
+  EXPECT_EQ(1u, saver->SavesDone());
+  EXPECT_EQ(std::wstring(100000, L'p'), SavedPage(0));
+}
+
 TEST_F(PageSaverTest, AFailedSaveIsReportedAndLeavesTheOldFile) {
   auto saver = MakeSaver(false);
   fModel.Pages[0] = Text(L"old");

@@ -39,7 +39,10 @@ std::wstring ReasonText(TLeftOutReason aReason) {
 } // namespace
 
 TPageModel::TPageModel(TPageModelView &aView, TPageModelClipboard &aClipboard)
-    : fView(aView), fClipboard(aClipboard) {
+    : fView(aView), fClipboard(aClipboard),
+      fPacker([this](const TClipboardState &aOriginal, const TClipboardState &aPacked) {
+        Packed(aOriginal, aPacked);
+      }) {
   fClipboard.SetListener(this);
 }
 
@@ -167,6 +170,7 @@ void TPageModel::Pump() {
     throw;
   }
   fPumping = false;
+  PackIdleSlots();
 }
 
 bool TPageModel::UnrecordedChange() {
@@ -353,8 +357,10 @@ void TPageModel::PutTextAlone() {
 }
 
 void TPageModel::SwitchPage(int aValue) {
-  const TClipboardState &page = Page(aValue);
-  PutOnClipboard(page);
+  TClipboardState &page = fPages.at(static_cast<std::size_t>(aValue));
+  const TClipboardState unpacked = TClipboardStateContainer::Unpack(page);
+  PutOnClipboard(unpacked);
+  page = unpacked;
   if (fActiveHistoryPage < 0)
     fActiveHistoryPage = 0;
   fActivePage = aValue;
@@ -370,13 +376,17 @@ void TPageModel::SwitchPage(int aValue) {
 void TPageModel::StepToHistory(int aValue) {
   if (aValue > 0 || aValue < -static_cast<int>(fHistory.size()))
     return;
+  TClipboardState &shown = aValue == 0
+                               ? fPages[static_cast<std::size_t>(fActivePage)]
+                               : fHistory[fHistory.size() - static_cast<std::size_t>(-aValue)];
+  const TClipboardState unpacked = TClipboardStateContainer::Unpack(shown);
+  PutOnClipboard(unpacked);
+  shown = unpacked;
   if (aValue == 0) {
-    PutOnClipboard(Page(fActivePage));
     fActiveHistoryPage = 0;
     fView.ShowPageAnnounce();
     return;
   }
-  PutOnClipboard(fHistory[fHistory.size() - static_cast<std::size_t>(-aValue)]);
   fActiveHistoryPage = aValue;
   fView.ShowHistoryPageAnnounce();
 }

@@ -2,6 +2,7 @@
 
 #include "app/model/PageClipboard.h"
 #include "app/model/PageStore.h"
+#include "app/model/StatePacker.h"
 #include "clipboard/ClipboardStateContainer.h"
 #include "ui/CardRequest.h"
 
@@ -34,6 +35,11 @@ public:
 
 // Ten clipboard pages, the history of earlier page contents, the private
 // mode, and the listener that records clipboard changes. Main thread only.
+//
+// Pages and history entries that are not on the clipboard are packed in the
+// background (TStatePacker) when that saves a quarter of their size; a page
+// is unpacked when it goes back on the clipboard, and reading a packed one
+// (its card, the data files) gives the same formats and bytes.
 //
 // Copies and commands are carried out one after another in the order they
 // came: a command that arrives while a copy is being read, or while another
@@ -107,6 +113,8 @@ public:
   bool HistoryIgnoreChange() const noexcept { return fHistoryIgnoreChange; }
   // A copy or command still waiting (for the clipboard or a capture).
   bool CaptureRetryPending() const noexcept { return fCaptureInFlight || !fWork.empty(); }
+  // The packing of the snapshots that are not on the clipboard (tests).
+  const TStatePacker &Packer() const noexcept { return fPacker; }
 
   // Write both data files / read them back into the model, through the
   // page store as the program's own saves and loads go. Each file is
@@ -162,6 +170,10 @@ private:
   void StepToHistory(int aValue);
   void SwitchMode(bool aValue);
   void PutTextAlone();
+  bool IsShown(const TClipboardState &aSlot) const;
+  void PackIdleSlots();
+  void PackSlot(TClipboardState &aSlot);
+  void Packed(const TClipboardState &aOriginal, const TClipboardState &aPacked);
 
   TPageModelView &fView;
   TPageModelClipboard &fClipboard;
@@ -186,4 +198,9 @@ private:
   bool fPumping = false;
   std::chrono::milliseconds fBusyWaited{0};
   std::chrono::milliseconds fNextRetryDelay = FirstRetryDelay;
+  // Snapshots that packing did not make smaller enough: not handed again
+  // while a slot holds them.
+  std::vector<TClipboardState> fNotWorthPacking;
+  // Last, so that its worker stops first.
+  TStatePacker fPacker;
 };

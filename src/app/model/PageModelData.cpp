@@ -37,6 +37,7 @@ void TPageModel::LoadData() {
   const TClipboardState &active = fPages[static_cast<std::size_t>(fActivePage)];
   if (loaded.Pages && HasFormats(active))
     RestoreClipboardState(active);
+  PackIdleSlots();
 }
 
 bool TPageModel::RestoreSavedPages() {
@@ -53,5 +54,6 @@ bool TPageModel::RestoreSavedPages() {
   const TClipboardState &active = fPages[static_cast<std::size_t>(fActivePage)];
   if (HasFormats(active) && ::CountClipboardFormats() == 0)
     PutOnClipboard(active);
+  PackIdleSlots();
   return true;
 }
