@@ -28,8 +28,8 @@ void ExpectSameDescription(const TClipboardState &aPacked) {
 class PackedPages : public testing::Test {
 protected:
   void TearDown() override {
-    ::DeleteFileW(TPageModel::ClipboardDataFileName().c_str());
-    ::DeleteFileW(TPageModel::HistoryDataFileName().c_str());
+    ::DeleteFileW(PageStore::ClipboardDataFileName().c_str());
+    ::DeleteFileW(PageStore::HistoryDataFileName().c_str());
   }
   TModelRig fRig;
 };
@@ -83,7 +83,7 @@ TEST_F(PackedPages, NewContentOfASlotIsKeptOverItsOldContentPackedMeanwhile) {
       TBytes{'s', 0, 'a', 0, 'v', 0, 'e', 0, 'd', 0, 0, 0}));
   saved.Pages[0] = TAutoPtr::Make(std::move(small));
   saved.ActivePage = 1;
-  PageStore::Save(saved, TPageModel::ClipboardDataFileName(), TPageModel::HistoryDataFileName());
+  PageStore::Save(saved, PageStore::ClipboardDataFileName(), PageStore::HistoryDataFileName());
 
   fRig.Copy(LargeText(31));
   const std::size_t finished = fRig.Model.Packer().Finished();
