@@ -120,6 +120,12 @@ void TMainForm::ContinuePaste() {
                 Paste::AnyModifierDown()))
     return;
   ::KillTimer(Handle(), static_cast<UINT_PTR>(TTimerID::Paste));
+  // Still waiting for a busy clipboard: the item is not there yet, and the
+  // model's own card says how that ends.
+  if (late && fModel.CaptureRetryPending()) {
+    fPasteTarget = nullptr;
+    return;
+  }
   if (late || Paste::RunsWithHigherRights(fPasteTarget) || !Paste::SendPasteKeys()) {
     TCardRequest card = MakeCard(L"Paste", L"", TCardPicture::None, TCardTone::Neutral, 4000);
     card.DetailedDescription = L"The item is on the clipboard: paste it with Ctrl+V";

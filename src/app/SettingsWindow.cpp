@@ -3,6 +3,8 @@
 #include "app/Commands.h"
 #include "app/HotkeySettings.h"
 #include "app/WindowTheme.h"
+#include "shared/Text.h"
+#include "shared/Trace.h"
 #include "shared/WindowClass.h"
 
 #include <commctrl.h>
@@ -187,6 +189,10 @@ void TSettingsWindow::ApplyRow(std::size_t aRow) {
                               : title + L": " + HotkeyName(hotkey) + L" works now.");
   } catch (const EHotkeyRefused &e) {
     SetMessage(e.Text()); // handled: the user reads why, the old key stays
+  } catch (const std::exception &e) {
+    // The settings could not be written: the old key stays in force.
+    TraceDroppedError();
+    SetMessage(L"The hotkey could not be saved: " + WideFromErrorText(e.what()));
   }
   ShowRow(aRow);
 }
