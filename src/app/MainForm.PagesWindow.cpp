@@ -10,30 +10,6 @@ constexpr UINT PasteCheckPeriod = 15;
 // How long the paste waits for the window that was in front and for the
 // user's keys to come up.
 constexpr ULONGLONG PasteWait = 2000;
-constexpr std::size_t PreviewLength = 160;
-constexpr int PreviewLines = 3;
-
-// The first lines of the content on one line of the list. The separator is
-// in every font the list may use.
-std::wstring Preview(const std::wstring &aText) {
-  std::wstring line;
-  int breaks = 0;
-  for (wchar_t c : aText) {
-    if (c == L'\r')
-      continue;
-    if (c == L'\n') {
-      if (++breaks == PreviewLines)
-        break;
-      line += L" \u00B7 ";
-      continue;
-    }
-    line += c;
-    if (line.size() >= PreviewLength)
-      break;
-  }
-  return line;
-}
-
 } // namespace
 
 void TMainForm::ShowPagesWindow() {
@@ -46,19 +22,29 @@ void TMainForm::ShowPagesWindow() {
   fPagesWindow->Show();
 }
 
-TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) const {
+TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) {
   TPagesRow row;
   if (!aState || aState().Count() == 0) {
     row.Content = L"Empty";
     return row;
   }
-  const TAuto<TDescription> description = fNotifier->Describe(aState);
-  row.From = description().ShortDescription();
-  row.Content = Preview(description().LongDescription());
-  if (row.Content.empty() && description().Image())
-    row.Content = L"Picture";
-  row.Icon = description().Icon();
+  const std::shared_ptr<const TRowDescription> description = fRowDescriptions.Find(aState);
+  row.From = description->From;
+  row.Content = description->Content;
+  row.Icon = description->Icon;
+  row.Thumbnail = description->Thumbnail;
   return row;
+}
+
+// Made in the background as soon as content arrives, so that the window
+// finds every row described when it opens.
+void TMainForm::SlotsChanged() {
+  std::vector<TClipboardState> held;
+  for (int page = 0; page < TPageModel::PageCount; ++page)
+    held.push_back(fModel.Page(page));
+  for (const TClipboardState &entry : fModel.History())
+    held.push_back(entry);
+  fRowDescriptions.Keep(held);
 }
 
 // Described from the stored content: nothing goes on the clipboard.

@@ -5,6 +5,7 @@
 #include "app/MainThread.h"
 #include "app/PageSaver.h"
 #include "app/PagesWindow.h"
+#include "app/RowDescriptions.h"
 #include "app/SettingsWindow.h"
 #include "app/StartupCards.h"
 #include "app/StartupFlow.h"
@@ -106,6 +107,7 @@ public:
   void PrivateModeChanged(bool aPrivate) override;
   void CheckPageMenuItem(int aPage) override;
   void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override;
+  void SlotsChanged() override;
 
 private:
   enum class TTimerID : UINT_PTR { CaptureRetry = 1, Paste = 2 };
@@ -174,7 +176,7 @@ private:
   const TClipboardState &HistoryEntry(int aActiveHistoryPage) const;
 
   // Pages window
-  TPagesRow DescribeRow(const TClipboardState &aState) const;
+  TPagesRow DescribeRow(const TClipboardState &aState);
   void ContinuePaste();
   // Messages of the start-up flow: the text form of the card, in the card's
   // present colour.
@@ -192,6 +194,8 @@ private:
   std::unique_ptr<TNotifier> fNotifier;
   TAfterStartupCards fStartupCards;
   TSystemPageClipboard fPageClipboard{fOptions.CaptureHelper};
+  // Before the model, which tells it of every change of the pages.
+  TRowDescriptions fRowDescriptions{&TNotifier::Describe};
   TPageModel fModel{*this, fPageClipboard};
   // After the model: it reads the model until it goes.
   std::unique_ptr<TPageSaver> fPageSaver;

@@ -1,6 +1,7 @@
 #include "app/PagesWindow.h"
 
 #include "analysis/Bitmap.Convert.h"
+#include "analysis/Bitmap.Scale.h"
 #include "app/WindowTheme.h"
 #include "shared/WindowClass.h"
 
@@ -13,10 +14,11 @@
 namespace {
 
 constexpr int Width = 620;
-constexpr int Height = 440;
+constexpr int Height = 560;
 constexpr int Margin = 8;
 constexpr int LineHeight = 22;
-constexpr int IconSide = 16;
+// Tall enough for a thumbnail to show what a picture is.
+constexpr int PictureSide = 32;
 
 std::wstring Lower(std::wstring aText) {
   for (wchar_t &c : aText)
@@ -81,7 +83,7 @@ TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
   PlaceOnMonitorOf(aPrevious);
   // Placing it may leave its size as it was, and then no WM_SIZE comes.
   Layout();
-  FillList();
+  LoadRows();
   sOpen = this;
 }
 
@@ -166,7 +168,7 @@ void TPagesWindow::ApplyDpi(int aDpi) {
     ::SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(fFont.Get()), TRUE);
   for (int column = 0; column < 3; ++column)
     ListView_SetColumnWidth(Control(ListId), column, ::MulDiv(ColumnWidths[column], fDpi, 96));
-  FillList();
+  LoadRows();
 }
 
 void TPagesWindow::ApplyColours() {
@@ -183,22 +185,30 @@ void TPagesWindow::ApplyColours() {
   ::InvalidateRect(fWindow.Get(), nullptr, TRUE);
 }
 
-void TPagesWindow::FillList() {
+// Each row's picture: a picture's thumbnail, or else the program's icon.
+void TPagesWindow::LoadRows() {
   fRows = fHost.PagesRows();
-  const HWND list = Control(ListId);
-  const int side = ::MulDiv(IconSide, fDpi, 96);
+  const int side = ::MulDiv(PictureSide, fDpi, 96);
   // The list destroys its image list with itself.
   const HIMAGELIST images =
       ImageList_Create(side, side, ILC_COLOR32, static_cast<int>(fRows.size()), 0);
-  std::vector<int> imageOf(fRows.size(), -1);
+  fImageOf.assign(fRows.size(), -1);
   for (std::size_t i = 0; i < fRows.size(); ++i) {
-    if (!fRows[i].Icon || !images)
+    const std::optional<TBitmap> &picture = fRows[i].Thumbnail ? fRows[i].Thumbnail : fRows[i].Icon;
+    if (!picture || !images)
       continue;
-    const TIconHandle icon = ToIcon(*fRows[i].Icon);
-    imageOf[i] = ImageList_AddIcon(images, icon.Get());
+    const TIconHandle icon = ToIcon(FitInSquare(*picture, side));
+    fImageOf[i] = ImageList_AddIcon(images, icon.Get());
   }
   // The list destroys the one it held before.
-  ImageList_Destroy(ListView_SetImageList(list, images, LVSIL_SMALL));
+  ImageList_Destroy(ListView_SetImageList(Control(ListId), images, LVSIL_SMALL));
+  FillList();
+}
+
+// The rows that match the filter; typing only comes here.
+void TPagesWindow::FillList() {
+  const HWND list = Control(ListId);
+  ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(list);
   fVisible.clear();
   const std::wstring filter = Lower(fFilter);
@@ -210,7 +220,7 @@ void TPagesWindow::FillList() {
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = static_cast<int>(fVisible.size());
     item.pszText = label.data();
-    item.iImage = imageOf[i];
+    item.iImage = fImageOf[i];
     const int at = ListView_InsertItem(list, &item);
     ListView_SetItemText(list, at, 1, fRows[i].From.data());
     ListView_SetItemText(list, at, 2, fRows[i].Content.data());
@@ -221,6 +231,8 @@ void TPagesWindow::FillList() {
     if (fRows[fVisible[v]].OnClipboard)
       selected = static_cast<int>(v);
   SelectVisible(selected);
+  ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(list, nullptr, TRUE);
 }
 
 void TPagesWindow::SelectVisible(int aIndex) {
@@ -324,9 +336,10 @@ LRESULT TPagesWindow::RecordRow(WPARAM aVisibleIndex) {
   if (aVisibleIndex >= fVisible.size())
     return 0;
   const TPagesRow &row = fRows[fVisible[aVisibleIndex]];
+  const std::wstring picture = row.Thumbnail ? L"thumbnail" : row.Icon ? L"icon" : L"";
   const std::wstring record =
       row.Label + L"|" + row.From + L"|" + row.Content + L"|" + Marks(row) +
-      (SelectedRow() == static_cast<int>(aVisibleIndex) ? L"|selected" : L"|");
+      (SelectedRow() == static_cast<int>(aVisibleIndex) ? L"|selected|" : L"||") + picture;
   ::SetDlgItemTextW(fWindow.Get(), RowRecordId, record.c_str());
   return 1;
 }

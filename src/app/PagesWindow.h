@@ -30,6 +30,8 @@ struct TPagesRow {
   bool Active = false;
   bool OnClipboard = false;
   std::optional<TBitmap> Icon;
+  // A picture's thumbnail, shown in place of the icon.
+  std::optional<TBitmap> Thumbnail;
 };
 
 // How Enter puts an item.
@@ -51,7 +53,8 @@ public:
   static constexpr const wchar_t *WindowClassName = L"PagekeepPages";
   static constexpr const wchar_t *Title = L"Pagekeep pages";
   // For other programs and the tests: sent with a row's place in the list
-  // as wParam, the window writes "label|from|content|marks" into its child
+  // as wParam, the window writes "label|from|content|marks|selected|picture"
+  // (picture: "thumbnail", "icon" or empty) into its child
   // "Static" of id RowRecordId and answers 1; 0 when there is no such row.
   static constexpr const wchar_t *RowMessageName = L"Pagekeep.PagesRow";
   static constexpr int ListId = 10;
@@ -82,6 +85,7 @@ private:
   void ApplyDpi(int aDpi);
   void ApplyColours();
   void PlaceOnMonitorOf(HWND aWindow);
+  void LoadRows();
   void FillList();
   void SelectVisible(int aIndex);
   int SelectedRow() const;
@@ -102,6 +106,8 @@ private:
   UINT fRowMessage = 0;
   int fDpi = 96;
   std::vector<TPagesRow> fRows;
+  // Each row's place in the list's image list, -1 for none.
+  std::vector<int> fImageOf;
   // fRows' indexes in the order the list shows them (the filter's result).
   std::vector<std::size_t> fVisible;
   std::wstring fFilter;

@@ -37,7 +37,7 @@ TClipboardState WithoutPictures(const TClipboardStateContainer &aState) {
 // An analyzer that fails (on an undecodable picture, say) must not cost the
 // user the announcement: the page is then described without its pictures,
 // and when even that fails, as content of an unknown format.
-TAuto<TDescription> TNotifier::Describe(const TClipboardState &aState) const {
+TAuto<TDescription> TNotifier::Describe(const TClipboardState &aState) {
   try {
     return ClipboardAnalyzers().DescriptionForState(aState);
   } catch (const std::exception &) {

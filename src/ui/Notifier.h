@@ -102,8 +102,9 @@ public:
   enum class TTimer : UINT_PTR { Hide = 0x4E01, Frame = 0x4E02 };
 
   // What a card says of a snapshot, as the page announcement shows it; never
-  // throws for a snapshot an analyzer cannot read.
-  TAuto<TDescription> Describe(const TClipboardState &aState) const;
+  // throws for a snapshot an analyzer cannot read. Any thread: it reads only
+  // the snapshot and the analyzers (COM initialised on the calling thread).
+  static TAuto<TDescription> Describe(const TClipboardState &aState);
 
 private:
   std::optional<LRESULT> HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);

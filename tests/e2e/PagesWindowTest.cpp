@@ -1,6 +1,7 @@
 // The pages window of the real program, opened and used from another
 // process: its rows, the keys, the paste into the window that was in front.
 #include "PagekeepDriver.h"
+#include "harness/SampleContent.h"
 
 #include <gtest/gtest.h>
 
@@ -54,13 +55,19 @@ protected:
   }
   // "label|from|content|marks|selected" of the row at that place in the list,
   // less the source program (under Wine a copy's foreground program is
-  // Wine's own desktop).
+  // Wine's own desktop) and the row's picture.
   static std::wstring Row(HWND aWindow, int aPlace) {
     const std::wstring record = RowRecord(aWindow, aPlace);
     const std::size_t first = record.find(L'|');
     if (first == std::wstring::npos)
       return record;
-    return record.substr(0, first + 1) + record.substr(record.find(L'|', first + 1) + 1);
+    const std::wstring rest = record.substr(record.find(L'|', first + 1) + 1);
+    return record.substr(0, first + 1) + rest.substr(0, rest.rfind(L'|'));
+  }
+  // "thumbnail", "icon" or empty.
+  static std::wstring RowPicture(HWND aWindow, int aPlace) {
+    const std::wstring record = RowRecord(aWindow, aPlace);
+    return record.substr(record.rfind(L'|') + 1);
   }
   static std::wstring RowRecord(HWND aWindow, int aPlace) {
     DWORD_PTR found = 0;
@@ -111,6 +118,22 @@ TEST_F(PagesWindowTest, RowsShowEveryPageAndTheKeysSelectFilterAndPutWithoutPast
   EXPECT_TRUE(Closed(window));
   EXPECT_EQ(L"Page 0", fApp().WaitForAnnouncement(before));
   EXPECT_TRUE(WaitUntil([&] { return ClipboardOrNone() == L"alpha"; }, 3000ms));
+}
+
+// A screenshot's row shows a thumbnail of it, made in the background while
+// the page was idle; the text's row keeps the program's icon or none.
+TEST_F(PagesWindowTest, APictureRowShowsItsThumbnail) {
+  CopyFormats({{CF_DIB, Harness::DesktopPictureDib(1920, 1080, 7)}});
+  // Alt+Win+I waits behind the copy.
+  EXPECT_EQ(L"Page 0", fApp().Press('I'));
+  const HWND window = Open();
+  ASSERT_NE(nullptr, window);
+  EXPECT_EQ(L"Page 0|Picture|active, on the clipboard|selected", Row(window, 0));
+  EXPECT_EQ(L"thumbnail", RowPicture(window, 0));
+  EXPECT_EQ(L"History -1|before start||", Row(window, 10));
+  EXPECT_NE(L"thumbnail", RowPicture(window, 10));
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(window));
 }
 
 TEST_F(PagesWindowTest, EnterPastesIntoTheWindowInFrontOnceAltIsReleasedAndEscGivesItBack) {

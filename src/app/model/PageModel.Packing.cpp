@@ -28,6 +28,7 @@ void TPageModel::PackIdleSlots() {
     return !Holds(fHistory, aState) &&
            std::find(fPages.begin(), fPages.end(), aState) == fPages.end();
   });
+  fView.SlotsChanged();
 }
 
 void TPageModel::PackSlot(TClipboardState &aSlot) {

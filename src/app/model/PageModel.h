@@ -31,6 +31,8 @@ public:
   // Call TPageModel::RetryCapture on the main thread after aDelay. A new
   // request replaces an earlier one that has not run yet.
   virtual void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) = 0;
+  // The pages or the history have changed (content, packing or order).
+  virtual void SlotsChanged() {}
 };
 
 // Ten clipboard pages, the history of earlier page contents, the private
