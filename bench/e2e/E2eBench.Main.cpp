@@ -2,6 +2,7 @@
 // baseline and the median of several runs. Measured in one run; never a test.
 
 #include "E2eBench.Hostile.h"
+#include "E2eBench.Pages.h"
 #include "E2eBench.Support.h"
 #include "TimerProbe.h"
 #include "clipboard/ClipboardStateContainer.h"
@@ -273,6 +274,29 @@ void CardFigure(TProgram &aProgram) {
       5);
   Figure("hotkey to the card's first frame on screen",
          card > 0 ? Ms(card) : std::string("no card appeared"), "-", "<= 50 ms");
+}
+
+// Ten screenshots in the pages and ten 1 MiB texts in the history. The
+// first open comes right after the last copy, while the rows are still
+// being described in the background; the others find them made.
+void PagesWindowFigures(TProgram &aProgram) {
+  constexpr int Rows = 20;
+  FillPagesWithPicturesAndHistoryWithTexts(aProgram);
+  const std::optional<TPagesWindowTimes> first = OpenPagesWindowAndFilter(aProgram, Rows);
+  Pause(3000ms);
+  std::vector<double> filters;
+  const double open = MedianOf([&]() -> std::optional<double> {
+    const std::optional<TPagesWindowTimes> times = OpenPagesWindowAndFilter(aProgram, Rows);
+    if (!times)
+      return std::nullopt;
+    filters.push_back(times->Filter);
+    return times->Open;
+  });
+  Figure("Alt+Win+V to the pages window with 20 rows", open > 0 ? Ms(open) : "no window",
+         "first open after the copies: " + (first ? Ms(first->Open) : std::string("none")),
+         "<= 50 ms");
+  Figure("typed letter to the filtered list", filters.empty() ? "no answer" : Ms(Median(filters)),
+         "-", "<= one frame (16.7 ms)");
 }
 
 void RecordFigure(TProgram &aProgram, const TBaselines &aBaselines) {
@@ -571,7 +595,9 @@ void ExeSize() {
 
 } // namespace
 
-int main() {
+// With the argument "pages", only the pages window's figures.
+int main(int argc, char **argv) {
+  const bool pagesOnly = argc > 1 && std::strcmp(argv[1], "pages") == 0;
   try {
     std::printf("%-52s | %-28s | %-26s | %s\n", "figure", "median", "baseline", "aim");
     TClipboardWatch watch;
@@ -586,11 +612,17 @@ int main() {
       return 1;
     }
     Pause(1000ms);
+    if (pagesOnly) {
+      PagesWindowFigures(program);
+      program.Close();
+      return 0;
+    }
     MemoryFigures(program, baselines);
     RestoreFigure(program, watch, page, baselines.Put);
     RecordFigure(program, baselines);
     ManyFormatsFigure(program);
     CardFigure(program);
+    PagesWindowFigures(program);
     IdleFigure(program);
     HostileFigures(program);
     ExeSize();

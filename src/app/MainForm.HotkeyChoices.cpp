@@ -1,6 +1,7 @@
 // TMainForm, hotkey choices: the keys in force, changed by the user, kept in the registry.
 #include "app/MainForm.h"
 
+#include "app/ScreenReaderSetting.h"
 #include "shared/Trace.h"
 
 namespace {
@@ -100,4 +101,13 @@ void TMainForm::PutHotkeyOfRow(std::size_t aRow, std::unique_ptr<TGlobalHotkey> 
     fHotkeys.erase(fHotkeys.begin() + position);
     fHotkeyRows.erase(fHotkeyRows.begin() + position);
   }
+}
+
+bool TMainForm::ScreenReaderNotices() const {
+  return fNotifier->ScreenReader().Enabled();
+}
+
+void TMainForm::SetScreenReaderNotices(bool aOn) {
+  SetScreenReaderNoticesSetting(fOptions.AppKey, aOn);
+  fNotifier->ScreenReader().SetEnabled(aOn);
 }

@@ -40,6 +40,7 @@ TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) {
 // finds every row described when it opens.
 void TMainForm::SlotsChanged() {
   std::vector<TClipboardState> held;
+  held.reserve(TPageModel::PageCount + fModel.History().size());
   for (int page = 0; page < TPageModel::PageCount; ++page)
     held.push_back(fModel.Page(page));
   for (const TClipboardState &entry : fModel.History())

@@ -126,7 +126,9 @@ void TMainForm::CheckPageMenuItem(int aPage) {
       item->SetChecked(true);
 }
 
+// The screen reader hears no content in private mode.
 void TMainForm::PrivateModeChanged(bool aPrivate) {
+  fNotifier->ScreenReader().SetSpeaksContent(!aPrivate);
   for (const auto &[row, item] : fCommandItems)
     if (row->Action == TCommandAction::PrivateMode)
       item->SetChecked(aPrivate);

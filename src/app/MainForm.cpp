@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/ScreenReaderSetting.h"
 #include "shared/Trace.h"
 
 TMainForm::TMainForm(HINSTANCE aInstance, TMainFormOptions aOptions)
@@ -47,6 +48,7 @@ void TMainForm::CreateFormWindow() {
         }
       },
       WindowClassName);
+  fNotifier->ScreenReader().SetEnabled(ScreenReaderNoticesSetting(fOptions.AppKey));
   CreateAnnouncementRecord();
 }
 

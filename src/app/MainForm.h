@@ -73,6 +73,8 @@ public:
   void ChangeHotkey(std::size_t aRow, THotkeyCombination aHotkey) override;
   // Every row back to its default; the choices are removed.
   void RestoreDefaultHotkeys() override;
+  bool ScreenReaderNotices() const override;
+  void SetScreenReaderNotices(bool aOn) override;
   // Opens the settings window, or brings it to the front.
   void ShowSettings();
   // Opens the pages window over the window in front, or brings it back.

@@ -185,20 +185,30 @@ void TPagesWindow::ApplyColours() {
   ::InvalidateRect(fWindow.Get(), nullptr, TRUE);
 }
 
-// Each row's picture: a picture's thumbnail, or else the program's icon.
+// Each row's picture: a picture's thumbnail, or else the program's icon, or
+// nothing. All go into the image list as one strip, in a single call:
+// adding them one icon at a time took most of the window's opening.
 void TPagesWindow::LoadRows() {
   fRows = fHost.PagesRows();
   const int side = ::MulDiv(PictureSide, fDpi, 96);
-  // The list destroys its image list with itself.
-  const HIMAGELIST images =
-      ImageList_Create(side, side, ILC_COLOR32, static_cast<int>(fRows.size()), 0);
-  fImageOf.assign(fRows.size(), -1);
-  for (std::size_t i = 0; i < fRows.size(); ++i) {
-    const std::optional<TBitmap> &picture = fRows[i].Thumbnail ? fRows[i].Thumbnail : fRows[i].Icon;
-    if (!picture || !images)
+  const int count = static_cast<int>(fRows.size());
+  TBitmap strip(side * std::max(count, 1), side);
+  for (int i = 0; i < count; ++i) {
+    const TPagesRow &row = fRows[static_cast<std::size_t>(i)];
+    const std::optional<TBitmap> &picture = row.Thumbnail ? row.Thumbnail : row.Icon;
+    if (!picture)
       continue;
-    const TIconHandle icon = ToIcon(FitInSquare(*picture, side));
-    fImageOf[i] = ImageList_AddIcon(images, icon.Get());
+    const TBitmap fitted = FitInSquare(*picture, side);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x)
+        strip.SetPixel(i * side + x, y, fitted.Pixel(x, y));
+  }
+  // The list destroys its image list with itself. Without one (the system
+  // short of memory) the rows go without pictures.
+  HIMAGELIST images = ImageList_Create(side, side, ILC_COLOR32, count, 0);
+  if (images && ImageList_Add(images, ToPremultipliedDib(strip).Get(), nullptr) < 0) {
+    ImageList_Destroy(images);
+    images = nullptr;
   }
   // The list destroys the one it held before.
   ImageList_Destroy(ListView_SetImageList(Control(ListId), images, LVSIL_SMALL));
@@ -220,7 +230,7 @@ void TPagesWindow::FillList() {
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = static_cast<int>(fVisible.size());
     item.pszText = label.data();
-    item.iImage = fImageOf[i];
+    item.iImage = static_cast<int>(i);
     const int at = ListView_InsertItem(list, &item);
     ListView_SetItemText(list, at, 1, fRows[i].From.data());
     ListView_SetItemText(list, at, 2, fRows[i].Content.data());

@@ -106,8 +106,6 @@ private:
   UINT fRowMessage = 0;
   int fDpi = 96;
   std::vector<TPagesRow> fRows;
-  // Each row's place in the list's image list, -1 for none.
-  std::vector<int> fImageOf;
   // fRows' indexes in the order the list shows them (the filter's result).
   std::vector<std::size_t> fVisible;
   std::wstring fFilter;

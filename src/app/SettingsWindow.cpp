@@ -22,6 +22,7 @@ constexpr int ColumnWidth = LabelWidth + HotkeyWidth + WinBoxWidth + StatusWidth
 constexpr int ButtonWidth = 130;
 constexpr int ButtonHeight = 26;
 constexpr int MessageHeight = 36;
+constexpr int CheckBoxHeight = 26;
 
 std::size_t RowsPerColumn() {
   return (CommandTable().size() + 1) / 2;
@@ -74,7 +75,8 @@ TSettingsWindow::TSettingsWindow(THotkeyEditor &aEditor) : fEditor(aEditor), fDp
   fFont = MessageFont(fDpi);
   const int rows = static_cast<int>(RowsPerColumn());
   RECT frame{0, 0, Scaled(2 * ColumnWidth + Margin),
-             Scaled(Margin + rows * RowHeight + MessageHeight + ButtonHeight + 2 * Margin)};
+             Scaled(Margin + rows * RowHeight + MessageHeight + CheckBoxHeight + ButtonHeight +
+                    2 * Margin)};
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   CheckWin32(::AdjustWindowRectEx(&frame, style, FALSE, 0) != FALSE, "AdjustWindowRectEx");
   const HWND window = ::CreateWindowExW(
@@ -139,7 +141,12 @@ void TSettingsWindow::CreateControls() {
   const int bottom = Margin + static_cast<int>(perColumn) * RowHeight;
   AddControl(L"Static", L"Choose a combination in a field: it works at once.", 0, MessageId,
              {Margin, bottom + 4, 2 * ColumnWidth, bottom + MessageHeight});
-  const int buttonsTop = bottom + MessageHeight + Margin / 2;
+  const int boxTop = bottom + MessageHeight;
+  AddControl(L"Button", L"Tell screen readers what each card says", WS_TABSTOP | BS_AUTOCHECKBOX,
+             ScreenReaderBoxId, {Margin, boxTop, 2 * ColumnWidth, boxTop + CheckBoxHeight - 4});
+  ::CheckDlgButton(fWindow.Get(), ScreenReaderBoxId,
+                   fEditor.ScreenReaderNotices() ? BST_CHECKED : BST_UNCHECKED);
+  const int buttonsTop = boxTop + CheckBoxHeight + Margin / 2;
   AddControl(L"Button", L"Restore defaults", WS_TABSTOP | BS_PUSHBUTTON, RestoreDefaultsId,
              {Margin, buttonsTop, Margin + ButtonWidth, buttonsTop + ButtonHeight});
   AddControl(
@@ -197,6 +204,21 @@ void TSettingsWindow::ApplyRow(std::size_t aRow) {
   ShowRow(aRow);
 }
 
+// Kept as the box shows it; a setting that cannot be saved says so and the
+// box shows what is in force.
+void TSettingsWindow::ApplyScreenReaderBox() {
+  const bool checked = ::IsDlgButtonChecked(fWindow.Get(), ScreenReaderBoxId) == BST_CHECKED;
+  try {
+    fEditor.SetScreenReaderNotices(checked);
+    SetMessage(checked ? L"Screen readers hear what each card says."
+                       : L"Screen readers no longer hear the cards.");
+  } catch (const std::exception &aError) {
+    TraceDroppedError();
+    ::CheckDlgButton(fWindow.Get(), ScreenReaderBoxId, checked ? BST_UNCHECKED : BST_CHECKED);
+    SetMessage(L"The setting could not be saved: " + WideFromErrorText(aError.what()));
+  }
+}
+
 void TSettingsWindow::SetMessage(const std::wstring &aText) {
   ::SetDlgItemTextW(fWindow.Get(), MessageId, aText.c_str());
 }
@@ -212,6 +234,8 @@ LRESULT TSettingsWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam
       fEditor.RestoreDefaultHotkeys();
       ShowAllRows();
       SetMessage(L"Every command has its default hotkey again.");
+    } else if (id == ScreenReaderBoxId && note == BN_CLICKED) {
+      ApplyScreenReaderBox();
     } else if (!fShowing && id >= FirstHotkeyId && id < FirstHotkeyId + rows && note == EN_CHANGE) {
       ApplyRow(static_cast<std::size_t>(id - FirstHotkeyId));
     } else if (!fShowing && id >= FirstWinBoxId && id < FirstWinBoxId + rows &&

@@ -2,9 +2,9 @@
 
 // The "Settings" window: every command of the command table with its hotkey
 // in the system's hotkey control (and a Win check box, which that control
-// cannot show), the combinations another program holds, and "Restore
-// defaults". A change is applied as soon as it is made. Unlike the card, it
-// is an ordinary window that takes the focus. Main thread only.
+// cannot show), the combinations another program holds, "Restore
+// defaults", and whether screen readers hear the cards. A change is applied as soon as it is made.
+// Unlike the card, it is an ordinary window that takes the focus. Main thread only.
 
 #include "app/HotkeyNames.h"
 #include "shared/Handles.h"
@@ -25,6 +25,10 @@ public:
   // Throws EHotkeyRefused with the reason for the user.
   virtual void ChangeHotkey(std::size_t aRow, THotkeyCombination aHotkey) = 0;
   virtual void RestoreDefaultHotkeys() = 0;
+  // Whether the cards are told to a running screen reader; the setter
+  // keeps the choice and throws when it cannot.
+  virtual bool ScreenReaderNotices() const = 0;
+  virtual void SetScreenReaderNotices(bool aOn) = 0;
 };
 
 class TSettingsWindow {
@@ -39,6 +43,7 @@ public:
   static constexpr int FirstStatusId = 3000;
   static constexpr int MessageId = 100;
   static constexpr int RestoreDefaultsId = 101;
+  static constexpr int ScreenReaderBoxId = 102;
 
   explicit TSettingsWindow(THotkeyEditor &aEditor);
   TSettingsWindow(const TSettingsWindow &) = delete;
@@ -64,6 +69,7 @@ private:
   void ShowRow(std::size_t aRow);
   void ShowAllRows();
   void ApplyRow(std::size_t aRow);
+  void ApplyScreenReaderBox();
   void SetMessage(const std::wstring &aText);
   int Scaled(int aPixels) const;
 

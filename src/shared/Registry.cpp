@@ -50,11 +50,14 @@ void WriteString(HKEY aKey, const std::wstring &aName, const std::wstring &aValu
 
 namespace Registry {
 
-std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName) {
-  std::uint64_t value = 0;
+namespace {
+
+template <class T>
+std::optional<T> ReadNumber(HKEY aKey, const std::wstring &aName, DWORD aRestriction) {
+  T value = 0;
   DWORD size = sizeof value;
   const LSTATUS status =
-      ::RegGetValueW(aKey, nullptr, aName.c_str(), RRF_RT_REG_QWORD, nullptr, &value, &size);
+      ::RegGetValueW(aKey, nullptr, aName.c_str(), aRestriction, nullptr, &value, &size);
   if (status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE)
     return std::nullopt;
   if (status != ERROR_SUCCESS)
@@ -62,11 +65,29 @@ std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName) {
   return value;
 }
 
-void WriteQword(HKEY aKey, const std::wstring &aName, std::uint64_t aValue) {
-  const LSTATUS status = ::RegSetValueExW(aKey, aName.c_str(), 0, REG_QWORD,
+template <class T> void WriteNumber(HKEY aKey, const std::wstring &aName, DWORD aType, T aValue) {
+  const LSTATUS status = ::RegSetValueExW(aKey, aName.c_str(), 0, aType,
                                           reinterpret_cast<const BYTE *>(&aValue), sizeof aValue);
   if (status != ERROR_SUCCESS)
     throw std::runtime_error(LastErrorText("RegSetValueExW", static_cast<DWORD>(status)));
+}
+
+} // namespace
+
+std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName) {
+  return ReadNumber<std::uint64_t>(aKey, aName, RRF_RT_REG_QWORD);
+}
+
+void WriteQword(HKEY aKey, const std::wstring &aName, std::uint64_t aValue) {
+  WriteNumber(aKey, aName, REG_QWORD, aValue);
+}
+
+std::optional<DWORD> ReadDword(HKEY aKey, const std::wstring &aName) {
+  return ReadNumber<DWORD>(aKey, aName, RRF_RT_REG_DWORD);
+}
+
+void WriteDword(HKEY aKey, const std::wstring &aName, DWORD aValue) {
+  WriteNumber(aKey, aName, REG_DWORD, aValue);
 }
 
 } // namespace Registry

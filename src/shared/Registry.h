@@ -36,4 +36,9 @@ std::optional<std::uint64_t> ReadQword(HKEY aKey, const std::wstring &aName);
 // Writes a REG_QWORD value; throws on failure.
 void WriteQword(HKEY aKey, const std::wstring &aName, std::uint64_t aValue);
 
+// The REG_DWORD value, nothing when it is missing or of another type.
+std::optional<DWORD> ReadDword(HKEY aKey, const std::wstring &aName);
+// Writes a REG_DWORD value; throws on failure.
+void WriteDword(HKEY aKey, const std::wstring &aName, DWORD aValue);
+
 } // namespace Registry

@@ -21,6 +21,7 @@ TNotifier::TNotifier(HINSTANCE aInstance, TLayeredWindow::THandler aMessageHook,
               [this](UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
                 return HandleMessage(aMsg, aWParam, aLParam);
               }) {
+  fScreenReader = std::make_unique<TScreenReaderNotice>(fWindow.Handle());
   Redraw();
 }
 
@@ -144,6 +145,7 @@ void TNotifier::SetDetailText(const std::wstring &aText) {
 }
 
 void TNotifier::StartShowing(std::uint32_t aTime) {
+  fScreenReader->Say(fContent.Caption, fContent.Comment, fContent.Detail, fContent.ImageVisible);
   fCard.reset();
   AnimateClientArea(fContent.CardWidth, 1);
   RestartHideTimer(aTime);
@@ -198,6 +200,9 @@ std::optional<LRESULT> TNotifier::HandleMessage(UINT aMsg, WPARAM aWParam, LPARA
     ContentChanged();
     return 0;
   }
+  if (aMsg == WM_GETOBJECT && fScreenReader)
+    if (const std::optional<LRESULT> answer = fScreenReader->AnswerGetObject(aWParam, aLParam))
+      return answer;
   if (fMessageHook)
     return fMessageHook(aMsg, aWParam, aLParam);
   return std::nullopt;

@@ -8,9 +8,11 @@
 #include "ui/Notifier.Animation.h"
 #include "ui/Notifier.Pictures.h"
 #include "ui/Notifier.Render.h"
+#include "ui/ScreenReaderNotice.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,6 +103,9 @@ public:
   // Far from the small ids an owner sharing the window would pick.
   enum class TTimer : UINT_PTR { Hide = 0x4E01, Frame = 0x4E02 };
 
+  // Each new card is also told to a running screen reader.
+  TScreenReaderNotice &ScreenReader() noexcept { return *fScreenReader; }
+
   // What a card says of a snapshot, as the page announcement shows it; never
   // throws for a snapshot an analyzer cannot read. Any thread: it reads only
   // the snapshot and the analyzers (COM initialised on the calling thread).
@@ -134,6 +139,9 @@ private:
   double fCardScale = 0;
   unsigned fCardPaints = 0;
   TLayeredWindow::THandler fMessageHook;
+  // Made once the window exists; it goes after the window, which is when UI
+  // Automation is to be told that the window's provider is gone.
+  std::unique_ptr<TScreenReaderNotice> fScreenReader;
   // Last: it goes first, so no message reaches a half-destroyed notifier.
   TLayeredWindow fWindow;
 };

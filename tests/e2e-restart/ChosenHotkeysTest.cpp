@@ -17,10 +17,12 @@ constexpr int FirstHotkeyId = 1000;
 constexpr int FirstWinBoxId = 2000;
 constexpr int MessageId = 100;
 constexpr int RestoreDefaultsId = 101;
+constexpr int ScreenReaderBoxId = 102;
 constexpr int NextPageRow = 20;
 constexpr int PreviousPageRow = 21;
 
 const wchar_t *const HotkeysKey = L"Software\\Pagekeep\\Hotkeys";
+const wchar_t *const AppKey = L"Software\\Pagekeep";
 
 class ChosenHotkeysTest : public ::testing::Test {
 protected:
@@ -114,6 +116,35 @@ TEST_F(ChosenHotkeysTest, ADamagedSettingKeepsItsDefaultAndIsReported) {
   EXPECT_EQ(L"Private mode", app.Press('E'));
   EXPECT_EQ(L"Normal mode", app.Press('E'));
   CloseApp(app);
+}
+
+// The settings window's other choice: whether screen readers hear the
+// cards. On at first, kept when turned off, and shown so after a restart.
+TEST_F(ChosenHotkeysTest, TheScreenReaderBoxIsKeptAcrossARestart) {
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, AppKey, L"ScreenReaderNotices");
+  Copy(L"before start");
+  {
+    TPagekeep app;
+    ASSERT_TRUE(app.WaitReady());
+    const HWND settings = OpenSettings(app);
+    ASSERT_NE(nullptr, settings);
+    EXPECT_EQ(BST_CHECKED, ::IsDlgButtonChecked(settings, ScreenReaderBoxId));
+    ::SendDlgItemMessageW(settings, ScreenReaderBoxId, BM_CLICK, 0, 0);
+    EXPECT_EQ(L"Screen readers no longer hear the cards.", Message(settings));
+    CloseApp(app);
+  }
+  DWORD value = 1;
+  DWORD size = sizeof value;
+  EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_CURRENT_USER, AppKey, L"ScreenReaderNotices",
+                                          RRF_RT_REG_DWORD, nullptr, &value, &size));
+  EXPECT_EQ(0u, value);
+  TPagekeep again;
+  ASSERT_TRUE(again.WaitReady());
+  const HWND settings = OpenSettings(again);
+  ASSERT_NE(nullptr, settings);
+  EXPECT_EQ(BST_UNCHECKED, ::IsDlgButtonChecked(settings, ScreenReaderBoxId));
+  CloseApp(again);
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, AppKey, L"ScreenReaderNotices");
 }
 
 } // namespace
