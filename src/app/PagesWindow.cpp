@@ -61,7 +61,7 @@ int MonitorDpi(HMONITOR aMonitor) {
   return static_cast<int>(y);
 }
 
-constexpr int ColumnWidths[] = {150, 130, 300};
+constexpr int ColumnWidths[] = {200, 130, 250};
 
 } // namespace
 
@@ -230,7 +230,9 @@ void TPagesWindow::FillList() {
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = static_cast<int>(fVisible.size());
     item.pszText = label.data();
-    item.iImage = static_cast<int>(i);
+    // A slot of nothing but transparent pixels would be drawn opaque (the
+    // list takes an image without any alpha for one that has none).
+    item.iImage = fRows[i].Thumbnail || fRows[i].Icon ? static_cast<int>(i) : I_IMAGENONE;
     const int at = ListView_InsertItem(list, &item);
     ListView_SetItemText(list, at, 1, fRows[i].From.data());
     ListView_SetItemText(list, at, 2, fRows[i].Content.data());
