@@ -247,4 +247,15 @@ TEST_F(PagesWindowTest, TheTrayItemOpensIt) {
   EXPECT_TRUE(Closed(window));
 }
 
+// What the shell posts to the icon's window on a double-click (its callback
+// message, WM_APP + 1, with the mouse event in the low word).
+TEST_F(PagesWindowTest, ADoubleClickOnTheTrayIconOpensIt) {
+  ::PostMessageW(fApp().Tray(), WM_APP + 1, 0, WM_LBUTTONDBLCLK);
+  const HWND window = WaitForWindow(fApp().Id(), L"PagekeepPages", L"Pagekeep pages");
+  ASSERT_NE(nullptr, window);
+  EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window); }, 5000ms));
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(Closed(window));
+}
+
 } // namespace
