@@ -278,7 +278,8 @@ void CardFigure(TProgram &aProgram) {
 
 // Ten screenshots in the pages and ten 1 MiB texts in the history. The
 // first open comes right after the last copy, while the rows are still
-// being described in the background; the others find them made.
+// being described in the background, and makes the window; the others find
+// the rows described and the window made.
 void PagesWindowFigures(TProgram &aProgram) {
   constexpr int Rows = 20;
   FillPagesWithPicturesAndHistoryWithTexts(aProgram);

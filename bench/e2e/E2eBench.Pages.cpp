@@ -29,10 +29,11 @@ std::wstring FilterLine(HWND aWindow) {
   return text;
 }
 
+// Closing hides the window; the program keeps it for the next opening.
 bool ClosePagesWindow(HWND aWindow) {
   ::PostMessageW(aWindow, WM_CLOSE, 0, 0);
   return TimeUntil(
-             TClock::now(), [&] { return PagesWindow() == nullptr; }, 5000ms)
+             TClock::now(), [&] { return !::IsWindowVisible(aWindow); }, 5000ms)
       .has_value();
 }
 
@@ -51,7 +52,7 @@ void FillPagesWithPicturesAndHistoryWithTexts(TProgram &aProgram) {
 }
 
 std::optional<TPagesWindowTimes> OpenPagesWindowAndFilter(TProgram &aProgram, int aRows) {
-  if (HWND open = PagesWindow(); open && !ClosePagesWindow(open))
+  if (HWND open = PagesWindow(); open && ::IsWindowVisible(open) && !ClosePagesWindow(open))
     return std::nullopt;
   aProgram.WaitIdle();
   TPagesWindowTimes times;

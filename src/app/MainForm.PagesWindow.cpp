@@ -13,13 +13,14 @@ constexpr ULONGLONG PasteWait = 2000;
 } // namespace
 
 void TMainForm::ShowPagesWindow() {
-  HWND previous = ::GetForegroundWindow();
-  if (fPagesWindow && fPagesWindow->Handle()) {
+  if (fPagesWindow && fPagesWindow->IsOpen()) {
     fPagesWindow->Show();
     return;
   }
-  fPagesWindow = std::make_unique<TPagesWindow>(*this, previous);
-  fPagesWindow->Show();
+  const HWND previous = ::GetForegroundWindow();
+  if (!fPagesWindow || !fPagesWindow->Handle())
+    fPagesWindow = std::make_unique<TPagesWindow>(*this);
+  fPagesWindow->Open(previous);
 }
 
 TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) {
@@ -29,6 +30,7 @@ TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) {
     return row;
   }
   const std::shared_ptr<const TRowDescription> description = fRowDescriptions.Find(aState);
+  row.ContentId = aState().ContentId();
   row.From = description->From;
   row.Content = description->Content;
   row.Icon = description->Icon;
@@ -37,7 +39,7 @@ TPagesRow TMainForm::DescribeRow(const TClipboardState &aState) {
 }
 
 // Made in the background as soon as content arrives, so that the window
-// finds every row described when it opens.
+// finds every row described when it opens; an open window shows the change.
 void TMainForm::SlotsChanged() {
   std::vector<TClipboardState> held;
   held.reserve(TPageModel::PageCount + fModel.History().size());
@@ -46,6 +48,8 @@ void TMainForm::SlotsChanged() {
   for (const TClipboardState &entry : fModel.History())
     held.push_back(entry);
   fRowDescriptions.Keep(held);
+  if (fPagesWindow)
+    fPagesWindow->Refresh();
 }
 
 // Described from the stored content: nothing goes on the clipboard.

@@ -62,11 +62,13 @@ int MonitorDpi(HMONITOR aMonitor) {
 }
 
 constexpr int ColumnWidths[] = {200, 130, 250};
+constexpr const wchar_t *FilterPrompt = L"Type to filter; digits select a page";
 
 } // namespace
 
-TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
-    : fHost(aHost), fPrevious(aPrevious), fDpi(MonitorDpi(MonitorOf(aPrevious))) {
+// Made hidden, once: the window is kept between openings, because making a
+// list view and its frame took most of an opening under load.
+TPagesWindow::TPagesWindow(TPagesHost &aHost) : fHost(aHost), fDpi(MonitorDpi(MonitorOf(nullptr))) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
   CheckWin32(::InitCommonControlsEx(&controls) != FALSE, "InitCommonControlsEx");
   fRowMessage = ::RegisterWindowMessageW(RowMessageName);
@@ -79,18 +81,60 @@ TPagesWindow::TPagesWindow(TPagesHost &aHost, HWND aPrevious)
                                         nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   CheckWin32(window != nullptr, "CreateWindowExW");
   CreateControls();
-  ApplyColours();
-  PlaceOnMonitorOf(aPrevious);
-  // Placing it may leave its size as it was, and then no WM_SIZE comes.
-  Layout();
-  LoadRows();
-  sOpen = this;
 }
 
 TPagesWindow::~TPagesWindow() {
   if (sOpen == this)
     sOpen = nullptr;
   fWindow.Reset();
+}
+
+bool TPagesWindow::IsOpen() const noexcept {
+  return fWindow && ::IsWindowVisible(fWindow.Get());
+}
+
+// On the monitor of the window in front, at that monitor's scale, with the
+// rows as they are now and no filter.
+void TPagesWindow::Open(HWND aPrevious) {
+  fPrevious = aPrevious;
+  fClosing = false;
+  fFilter.clear();
+  ::SetDlgItemTextW(fWindow.Get(), FilterId, FilterPrompt);
+  ::SetDlgItemTextW(fWindow.Get(), StatusId, fHost.InPrivateMode() ? L"Private mode" : L"");
+  const int dpi = MonitorDpi(MonitorOf(aPrevious));
+  if (dpi != fDpi) {
+    ApplyDpi(dpi);
+    ::SetWindowPos(fWindow.Get(), nullptr, 0, 0, ::MulDiv(Width, dpi, 96),
+                   ::MulDiv(Height, dpi, 96), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
+  ApplyColours();
+  PlaceOnMonitorOf(aPrevious);
+  // Placing it may leave its size as it was, and then no WM_SIZE comes.
+  Layout();
+  LoadRows();
+  sOpen = this;
+  Show();
+}
+
+void TPagesWindow::Refresh() {
+  if (!IsOpen())
+    return;
+  const int selected = SelectedRow();
+  const std::optional<TPagesRow> before =
+      selected < 0 ? std::nullopt
+                   : std::optional<TPagesRow>(fRows[fVisible[static_cast<std::size_t>(selected)]]);
+  LoadRows();
+  // A selection on the item on the clipboard stays there (the new copy);
+  // one the user moved follows its item.
+  if (!before || before->OnClipboard)
+    return;
+  for (std::size_t v = 0; v < fVisible.size(); ++v) {
+    const TPagesRow &row = fRows[fVisible[v]];
+    if (before->ContentId != 0 ? row.ContentId == before->ContentId : row.Label == before->Label) {
+      SelectVisible(static_cast<int>(v));
+      return;
+    }
+  }
 }
 
 void TPagesWindow::Show() {
@@ -155,8 +199,6 @@ void TPagesWindow::CreateControls() {
     description.cx = ::MulDiv(ColumnWidths[column], fDpi, 96);
     ListView_InsertColumn(list, column, &description);
   }
-  ::SetDlgItemTextW(fWindow.Get(), FilterId, L"Type to filter; digits select a page");
-  ::SetDlgItemTextW(fWindow.Get(), StatusId, fHost.InPrivateMode() ? L"Private mode" : L"");
 }
 
 // Moved to a monitor of another scale: the font, the columns and (from the
@@ -168,7 +210,6 @@ void TPagesWindow::ApplyDpi(int aDpi) {
     ::SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(fFont.Get()), TRUE);
   for (int column = 0; column < 3; ++column)
     ListView_SetColumnWidth(Control(ListId), column, ::MulDiv(ColumnWidths[column], fDpi, 96));
-  LoadRows();
 }
 
 void TPagesWindow::ApplyColours() {
@@ -281,11 +322,15 @@ void TPagesWindow::Close(bool aFocusBack) {
     sOpen = nullptr;
   if (aFocusBack && fPrevious)
     ::SetForegroundWindow(fPrevious);
-  ::DestroyWindow(fWindow.Get());
+  ::ShowWindow(fWindow.Get(), SW_HIDE);
+  // The hidden window keeps no content.
+  ListView_DeleteAllItems(Control(ListId));
+  fRows.clear();
+  fVisible.clear();
 }
 
 bool TPagesWindow::HandleKeys(const MSG &aMessage) {
-  if (!sOpen || !sOpen->fWindow)
+  if (!sOpen || !sOpen->IsOpen())
     return false;
   const HWND window = sOpen->fWindow.Get();
   if (aMessage.hwnd != window && !::IsChild(window, aMessage.hwnd))
@@ -380,6 +425,8 @@ LRESULT TPagesWindow::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   case WM_DPICHANGED: {
     const auto *suggested = reinterpret_cast<const RECT *>(aLParam);
     ApplyDpi(HIWORD(aWParam));
+    if (IsOpen())
+      LoadRows();
     ::SetWindowPos(fWindow.Get(), nullptr, suggested->left, suggested->top,
                    suggested->right - suggested->left, suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);

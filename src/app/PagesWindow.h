@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ struct TPagesRow {
   std::wstring Content;
   bool Active = false;
   bool OnClipboard = false;
+  // Names the content (0 for an empty page): the selection follows it when
+  // the rows change while the window is open.
+  std::uint64_t ContentId = 0;
   std::optional<TBitmap> Icon;
   // A picture's thumbnail, shown in place of the icon.
   std::optional<TBitmap> Thumbnail;
@@ -62,13 +66,23 @@ public:
   static constexpr int StatusId = 12;
   static constexpr int RowRecordId = 13;
 
-  TPagesWindow(TPagesHost &aHost, HWND aPrevious);
+  // Made hidden; Open shows it.
+  explicit TPagesWindow(TPagesHost &aHost);
   TPagesWindow(const TPagesWindow &) = delete;
   TPagesWindow &operator=(const TPagesWindow &) = delete;
   ~TPagesWindow();
 
+  // Fills and shows it; aPrevious is the window in front, where the focus
+  // goes back and the paste goes.
+  void Open(HWND aPrevious);
+  // Brings the open window to the front.
   void Show();
-  // Null once closed.
+  // The pages or the history changed while it is open (a copy came): the
+  // rows again, with the filter; a selection the user moved stays on its
+  // item, one on the item on the clipboard moves to the new one.
+  void Refresh();
+  bool IsOpen() const noexcept;
+  // Null once the window has been destroyed (closing only hides it).
   HWND Handle() const noexcept { return fWindow.Get(); }
 
   // For the message loop: handles the window's own keys (Enter, Esc, digits,
@@ -97,7 +111,7 @@ private:
   static inline TPagesWindow *sOpen = nullptr;
 
   TPagesHost &fHost;
-  HWND fPrevious;
+  HWND fPrevious = nullptr;
   TWindowHandle fWindow;
   TGdiObjectHandle fFont;
   TGdiObjectHandle fBackgroundBrush;

@@ -79,8 +79,9 @@ protected:
     ::GetDlgItemTextW(aWindow, RowRecordId, text, 512);
     return text;
   }
+  // Closing hides the window: the program keeps it for the next opening.
   static bool Closed(HWND aWindow) {
-    return WaitUntil([&] { return !::IsWindow(aWindow); }, 5000ms);
+    return WaitUntil([&] { return !::IsWindowVisible(aWindow); }, 5000ms);
   }
 };
 
@@ -118,6 +119,32 @@ TEST_F(PagesWindowTest, RowsShowEveryPageAndTheKeysSelectFilterAndPutWithoutPast
   EXPECT_TRUE(Closed(window));
   EXPECT_EQ(L"Page 0", fApp().WaitForAnnouncement(before));
   EXPECT_TRUE(WaitUntil([&] { return ClipboardOrNone() == L"alpha"; }, 3000ms));
+}
+
+// A copy that comes while the window is open shows at once; the selection
+// stays on the item the user chose, wherever it moved, or on the item on
+// the clipboard.
+TEST_F(PagesWindowTest, ACopyWhileOpenShowsAndTheSelectionFollowsItsItem) {
+  Copy(L"older");
+  const HWND window = Open();
+  ASSERT_NE(nullptr, window);
+  PressKeys({VK_END});
+  EXPECT_TRUE(
+      WaitUntil([&] { return Row(window, 10) == L"History -1|before start||selected"; }, 2000ms))
+      << "End selects the oldest entry";
+  Copy(L"newest");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Row(window, 0) == L"Page 0|newest|active, on the clipboard|"; }, 3000ms));
+  EXPECT_EQ(L"History -2|before start||selected", Row(window, 11));
+  PressKeys({VK_HOME});
+  EXPECT_TRUE(WaitUntil([&] { return Row(window, 0).ends_with(L"|selected"); }, 2000ms));
+  Copy(L"the very newest");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Row(window, 0) == L"Page 0|the very newest|active, on the clipboard|selected"; },
+      3000ms))
+      << "a selection on the item on the clipboard moves to the new copy";
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(Closed(window));
 }
 
 // A screenshot's row shows a thumbnail of it, made in the background while
