@@ -29,11 +29,11 @@ std::wstring FilterLine(HWND aWindow) {
   return text;
 }
 
-// Closing hides the window; the program keeps it for the next opening.
+// The program makes the next window, hidden, once this one has gone.
 bool ClosePagesWindow(HWND aWindow) {
   ::PostMessageW(aWindow, WM_CLOSE, 0, 0);
   return TimeUntil(
-             TClock::now(), [&] { return !::IsWindowVisible(aWindow); }, 5000ms)
+             TClock::now(), [&] { return !::IsWindow(aWindow); }, 5000ms)
       .has_value();
 }
 

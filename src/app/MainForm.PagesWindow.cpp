@@ -12,6 +12,19 @@ constexpr UINT PasteCheckPeriod = 15;
 constexpr ULONGLONG PasteWait = 2000;
 } // namespace
 
+// The next window is made as soon as the last one has closed, so that an
+// opening finds it made.
+void TMainForm::PagesWindowClosed() {
+  CheckWin32(::PostMessageW(Handle(), PreparePagesWindowMessage, 0, 0) != FALSE, "PostMessageW");
+}
+
+void TMainForm::PreparePagesWindow() {
+  if (fPagesWindow && fPagesWindow->IsOpen())
+    return;
+  fPagesWindow.reset();
+  fPagesWindow = std::make_unique<TPagesWindow>(*this);
+}
+
 void TMainForm::ShowPagesWindow() {
   if (fPagesWindow && fPagesWindow->IsOpen()) {
     fPagesWindow->Show();

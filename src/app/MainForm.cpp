@@ -65,6 +65,9 @@ std::optional<LRESULT> TMainForm::HandleMessage(UINT aMsg, WPARAM aWParam, LPARA
       return 0;
     }
     break;
+  case PreparePagesWindowMessage:
+    PreparePagesWindow();
+    return 0;
   case WM_CLOSE:
     FormCloseQuery();
     ::DestroyWindow(Handle());

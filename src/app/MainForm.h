@@ -86,6 +86,7 @@ public:
   std::vector<TPagesRow> PagesRows() override;
   bool InPrivateMode() const override;
   void ChoosePagesRow(const TPagesRow &aRow, TPagesChoice aChoice, HWND aPrevious) override;
+  void PagesWindowClosed() override;
   // Null until the settings window is opened.
   TSettingsWindow *Settings() const noexcept { return fSettings.get(); }
   bool StartupCompleted() const noexcept { return fStartupCompleted; }
@@ -180,6 +181,9 @@ private:
   // Pages window
   TPagesRow DescribeRow(const TClipboardState &aState);
   void ContinuePaste();
+  void PreparePagesWindow();
+  // Posted to the form's window when the pages window has closed.
+  static constexpr UINT PreparePagesWindowMessage = WM_APP + 0x50;
   // Messages of the start-up flow: the text form of the card, in the card's
   // present colour.
   void ShowStartupMessage(const std::wstring &aCaption, const std::wstring &aShortDescription,

@@ -66,8 +66,8 @@ constexpr const wchar_t *FilterPrompt = L"Type to filter; digits select a page";
 
 } // namespace
 
-// Made hidden, once: the window is kept between openings, because making a
-// list view and its frame took most of an opening under load.
+// Made hidden, ahead of its opening: making a list view and its frame took
+// most of an opening under load.
 TPagesWindow::TPagesWindow(TPagesHost &aHost) : fHost(aHost), fDpi(MonitorDpi(MonitorOf(nullptr))) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
   CheckWin32(::InitCommonControlsEx(&controls) != FALSE, "InitCommonControlsEx");
@@ -314,6 +314,9 @@ void TPagesWindow::Choose(TPagesChoice aChoice) {
 
 // Esc gives the focus back to where it was; a choice leaves that to the
 // paste, which waits for it.
+// A closed window is destroyed, not hidden: showing a window again that was
+// hidden waited a second under Wine (for a window manager to withdraw it).
+// The host makes the next one once this has returned.
 void TPagesWindow::Close(bool aFocusBack) {
   if (fClosing)
     return;
@@ -322,11 +325,8 @@ void TPagesWindow::Close(bool aFocusBack) {
     sOpen = nullptr;
   if (aFocusBack && fPrevious)
     ::SetForegroundWindow(fPrevious);
-  ::ShowWindow(fWindow.Get(), SW_HIDE);
-  // The hidden window keeps no content.
-  ListView_DeleteAllItems(Control(ListId));
-  fRows.clear();
-  fVisible.clear();
+  ::DestroyWindow(fWindow.Get());
+  fHost.PagesWindowClosed();
 }
 
 bool TPagesWindow::HandleKeys(const MSG &aMessage) {

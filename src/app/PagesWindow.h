@@ -50,6 +50,9 @@ public:
   // The window is already closed when this runs; aPrevious is the window
   // that was in front before it opened.
   virtual void ChoosePagesRow(const TPagesRow &aRow, TPagesChoice aChoice, HWND aPrevious) = 0;
+  // The window has been destroyed; the host may make the next one, but not
+  // before the window's own call has returned.
+  virtual void PagesWindowClosed() = 0;
 };
 
 class TPagesWindow {
@@ -66,7 +69,7 @@ public:
   static constexpr int StatusId = 12;
   static constexpr int RowRecordId = 13;
 
-  // Made hidden; Open shows it.
+  // Made hidden; Open shows it, once. Closing destroys it.
   explicit TPagesWindow(TPagesHost &aHost);
   TPagesWindow(const TPagesWindow &) = delete;
   TPagesWindow &operator=(const TPagesWindow &) = delete;
@@ -82,7 +85,7 @@ public:
   // item, one on the item on the clipboard moves to the new one.
   void Refresh();
   bool IsOpen() const noexcept;
-  // Null once the window has been destroyed (closing only hides it).
+  // Null once the window has been closed.
   HWND Handle() const noexcept { return fWindow.Get(); }
 
   // For the message loop: handles the window's own keys (Enter, Esc, digits,

@@ -79,9 +79,8 @@ protected:
     ::GetDlgItemTextW(aWindow, RowRecordId, text, 512);
     return text;
   }
-  // Closing hides the window: the program keeps it for the next opening.
   static bool Closed(HWND aWindow) {
-    return WaitUntil([&] { return !::IsWindowVisible(aWindow); }, 5000ms);
+    return WaitUntil([&] { return !::IsWindow(aWindow); }, 5000ms);
   }
 };
 

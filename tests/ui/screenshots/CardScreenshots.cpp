@@ -159,7 +159,7 @@ void SavePagesWindow(DWORD aPagekeep, const std::wstring &aFile) {
   Pause(500ms);
   SaveScreen(window, aFile);
   PressKeys({VK_ESCAPE});
-  for (int wait = 0; wait < 50 && ::IsWindowVisible(window); ++wait)
+  for (int wait = 0; wait < 50 && ::IsWindow(window); ++wait)
     Pause(100ms);
 }
 
