@@ -12,6 +12,10 @@ constexpr UINT PasteCheckPeriod = 15;
 constexpr ULONGLONG PasteWait = 2000;
 } // namespace
 
+void TMainForm::CaptureUnderWay(bool aUnderWay) {
+  fRowDescriptions.Hold(aUnderWay);
+}
+
 // The next window is made as soon as the last one has closed, so that an
 // opening finds it made.
 void TMainForm::PagesWindowClosed() {

@@ -111,6 +111,7 @@ public:
   void CheckPageMenuItem(int aPage) override;
   void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) override;
   void SlotsChanged() override;
+  void CaptureUnderWay(bool aUnderWay) override;
 
 private:
   enum class TTimerID : UINT_PTR { CaptureRetry = 1, Paste = 2 };

@@ -80,11 +80,22 @@ void TRowDescriptions::Keep(const std::vector<TClipboardState> &aHeld) {
       auto queued = std::find_if(fQueue.begin(), fQueue.end(), [&](const TClipboardState &aJob) {
         return aJob().ContentId() == id;
       });
-      if (queued == fQueue.end())
+      if (queued == fQueue.end()) {
         fQueue.push_back(state);
-      else
+        fLastNewContent = std::chrono::steady_clock::now();
+      } else {
         *queued = state;
+      }
     }
+  }
+  fWake.notify_one();
+}
+
+void TRowDescriptions::Hold(bool aHeld) {
+  {
+    std::lock_guard lock(fLock);
+    fCopyUnderWay = aHeld;
+    fLastNewContent = std::chrono::steady_clock::now();
   }
   fWake.notify_one();
 }
@@ -114,9 +125,16 @@ TRowDescriptions::Describe(const TClipboardState &aState) const {
 bool TRowDescriptions::TakeJob(TClipboardState &aJob) {
   std::unique_lock lock(fLock);
   fDescribing = 0;
-  fWake.wait(lock, [this] { return fStop || !fQueue.empty(); });
-  if (fStop)
-    return false;
+  for (;;) {
+    fWake.wait(lock, [this] { return fStop || (!fQueue.empty() && !fCopyUnderWay); });
+    if (fStop)
+      return false;
+    const auto due = fLastNewContent + QuietTime;
+    if (std::chrono::steady_clock::now() >= due)
+      break;
+    // Newer content moves the moment on; a queue emptied meanwhile waits again.
+    fWake.wait_until(lock, due, [this] { return fStop.load(); });
+  }
   aJob = std::move(fQueue.front());
   fQueue.pop_front();
   fDescribing = aJob().ContentId();

@@ -10,6 +10,7 @@
 #include "clipboard/ClipboardStateContainer.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +45,10 @@ TRowDescription MakeRowDescription(const TDescription &aDescription);
 class TRowDescriptions {
 public:
   static constexpr int ThumbnailSide = 64;
+  // The worker waits this long after the last new content or copy: a burst
+  // of copies (or a large copy and the step that follows it) is not slowed
+  // by it.
+  static constexpr std::chrono::milliseconds QuietTime{300};
 
   explicit TRowDescriptions(TDescribeState aDescribe);
   // Stops the worker after the description it is making.
@@ -55,6 +60,12 @@ public:
   // holds and is not described yet goes to the worker; descriptions of
   // content no longer held are forgotten.
   void Keep(const std::vector<TClipboardState> &aHeld);
+  // Main thread: while a copy is read the worker starts no description
+  // (one under way ends first: an analyzer cannot be stopped halfway). Its
+  // reading and decoding of a large picture competed with the copy for
+  // both cores and memory, and pushed a copy of 48 MB past its time.
+  void Hold(bool aHeld);
+
   // The row of aState (not empty): the kept one, or, when the worker has
   // not made it yet, made now on the calling thread. A packed snapshot is
   // described from a copy, so reading it never leaves it unpacked.
@@ -77,6 +88,8 @@ private:
   std::unordered_set<std::uint64_t> fHeld;
   std::deque<TClipboardState> fQueue;
   std::uint64_t fDescribing = 0;
+  std::chrono::steady_clock::time_point fLastNewContent;
+  bool fCopyUnderWay = false;
   std::unordered_map<std::uint64_t, std::shared_ptr<const TRowDescription>> fDescriptions;
   std::atomic<bool> fStop{false};
   std::atomic<std::size_t> fMadeCount{0};

@@ -49,6 +49,7 @@ TEST(RowDescriptions, AreMadeOnceInTheBackgroundAndKeptWhileHeld) {
   const TClipboardState first = TextState("first");
   const TClipboardState second = TextState("second");
   rows.Keep({first, second, TClipboardState()});
+  EXPECT_EQ(0u, rows.Made()) << "the worker waits for a quiet moment after new content";
   WaitForMade(rows, 2);
   EXPECT_EQ(2, describe.Calls->load());
   rows.Keep({second, first});
@@ -58,6 +59,18 @@ TEST(RowDescriptions, AreMadeOnceInTheBackgroundAndKeptWhileHeld) {
 
   rows.Keep({second});
   EXPECT_EQ(L"call 3", rows.Find(first)->Content) << "content no longer held is forgotten";
+}
+
+// While a copy is read, nothing is described; once it is over, the rows are.
+TEST(RowDescriptions, WaitWhileACopyIsRead) {
+  TCountingDescribe describe;
+  TRowDescriptions rows(describe);
+  rows.Hold(true);
+  rows.Keep({TextState("state")});
+  std::this_thread::sleep_for(TRowDescriptions::QuietTime * 2);
+  EXPECT_EQ(0u, rows.Made());
+  rows.Hold(false);
+  WaitForMade(rows, 1);
 }
 
 TEST(RowDescriptions, AreMadeOnTheCallersThreadWhenTheWorkerFailed) {

@@ -33,6 +33,8 @@ public:
   virtual void ScheduleCaptureRetry(std::chrono::milliseconds aDelay) = 0;
   // The pages or the history have changed (content, packing or order).
   virtual void SlotsChanged() {}
+  // A copy is being read / is over: background work keeps out of its way.
+  virtual void CaptureUnderWay(bool /*aUnderWay*/) {}
 };
 
 // Ten clipboard pages, the history of earlier page contents, the private
