@@ -187,12 +187,14 @@ bool TPageModel::RunFirstWork() {
       return true;
     }
     fCaptureInFlight = true;
+    fPacker.Hold();
     try {
       fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
     } catch (const std::exception &) {
       // No helper to read with: tried again as a busy clipboard is.
       TraceDroppedError();
       fCaptureInFlight = false;
+      fPacker.Release();
       WaitForClipboard();
       return false;
     }
@@ -281,6 +283,7 @@ void TPageModel::ResetBusyWait() {
 
 void TPageModel::CaptureFinished(TCaptureResult aResult) {
   fCaptureInFlight = false;
+  fPacker.Release();
   if (fWork.empty())
     return;
   const bool copy = fWork.front().Kind == TWorkKind::wkCopy;

@@ -41,6 +41,35 @@ void TStatePacker::Pack(const TClipboardState &aState) {
   fWake.notify_one();
 }
 
+void TStatePacker::Hold() {
+  const std::lock_guard<std::mutex> lock(fLock);
+  fHeld = true;
+}
+
+void TStatePacker::Release() {
+  {
+    const std::lock_guard<std::mutex> lock(fLock);
+    fHeld = false;
+    fQuietFrom = std::chrono::steady_clock::now() + QuietTime;
+  }
+  fWake.notify_one();
+}
+
+// Worker: false when the packer stops.
+bool TStatePacker::WaitUntilQuiet() {
+  std::unique_lock<std::mutex> lock(fLock);
+  for (;;) {
+    if (fStop)
+      return false;
+    if (fHeld)
+      fWake.wait(lock);
+    else if (std::chrono::steady_clock::now() < fQuietFrom)
+      fWake.wait_until(lock, fQuietFrom);
+    else
+      return true;
+  }
+}
+
 bool TStatePacker::Handed(const TClipboardState &aState) const {
   return std::find(fHanded.begin(), fHanded.end(), aState.Get()) != fHanded.end();
 }
@@ -71,8 +100,8 @@ void TStatePacker::Work() {
     try {
       // Held by this job alone: its slot has moved on, so packing it is
       // wasted (a burst of page switches would otherwise queue up).
-      if (job.UseCount() > 1)
-        packed = TClipboardStateContainer::Pack(job, &fStop);
+      if (WaitUntilQuiet() && job.UseCount() > 1)
+        packed = TClipboardStateContainer::Pack(job, [this] { return WaitUntilQuiet(); });
     } catch (const std::exception &) {
       // That snapshot stays unpacked; it is still whole.
       TraceDroppedError();

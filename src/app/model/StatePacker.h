@@ -4,6 +4,7 @@
 #include "shared/WindowBinding.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -18,8 +19,16 @@
 // message window of its own. The worker only reads the snapshots it was
 // given; whoever made the request decides, on the main thread, whether the
 // result is still wanted.
+//
+// Packing keeps out of a copy's way: while one is taken (Hold) the worker
+// starts nothing and pauses the packing in progress at its next piece, and
+// it goes on only once the program has been quiet for QuietTime. A
+// priority below normal alone does not do it: on a machine with a second
+// core the deflate runs beside the copy and competes for memory bandwidth.
 class TStatePacker {
 public:
+  static constexpr std::chrono::milliseconds QuietTime{250};
+
   // aOriginal is the snapshot handed to Pack; aPacked its packed copy, or an
   // empty handle when packing it saves too little (or failed, or nobody
   // held aOriginal any more when its turn came).
@@ -37,6 +46,10 @@ public:
   // Queues aState; one that is queued, being packed or waiting to be handed
   // back is not queued again.
   void Pack(const TClipboardState &aState);
+  // Main thread: a copy is being taken / is over (Release starts the
+  // quiet time).
+  void Hold();
+  void Release();
   // Whether aState was handed to Pack and its result has not come back.
   bool Handed(const TClipboardState &aState) const;
   // Results the worker has made so far (any thread); tests wait on it.
@@ -48,6 +61,7 @@ private:
   void HandBack();
   void Work();
   bool TakeJob(TClipboardState &aJob);
+  bool WaitUntilQuiet();
 
   TPacked fPacked;
   TWindowHandle fWindow;
@@ -57,6 +71,8 @@ private:
   mutable std::mutex fLock;
   std::condition_variable fWake;
   std::deque<TClipboardState> fQueue;
+  bool fHeld = false;
+  std::chrono::steady_clock::time_point fQuietFrom;
   std::vector<std::pair<TClipboardState, TClipboardState>> fResults;
   std::atomic<bool> fStop{false};
   std::atomic<std::size_t> fFinished{0};
