@@ -214,15 +214,11 @@ private:
 
 TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
     : fHelperPath(aHelperPath.empty() ? ModulePath() : std::move(aHelperPath)) {
+  // The helper is started by the first capture (at start-up, the one of
+  // what the clipboard holds, right after the tray icon): starting a
+  // process takes the program's thread 40-60 ms under Wine, which would
+  // otherwise delay the tray icon.
   CreateMessageWindow();
-  // Started now, so that the first copy does not wait for it.
-  try {
-    StartHelper();
-  } catch (const std::exception &) {
-    // Tried again by the first copy, which reports what stops it.
-    TraceDroppedError();
-    StopHelper();
-  }
 }
 
 TSystemPageClipboard::~TSystemPageClipboard() {

@@ -12,14 +12,15 @@
 #include <vector>
 
 // The system clipboard for the pages model. Reading is done by the capture
-// helper process, which stays running between copies; the program's thread
-// only hands out requests and takes the formats from shared memory, so a
-// clipboard owner that hangs in a render can never stop it. A capture that
-// runs out of time (its renders over the budget, or the clipboard held too
-// long) is cut short: the helper is ended, which frees the clipboard, and
-// the formats read so far are kept. A large copy is taken over from the
-// shared memory on a thread of its own, so that the program's thread goes
-// on answering meanwhile. Main thread only.
+// helper process, started by the first capture and kept running between
+// copies; the program's thread only hands out requests and takes the
+// formats from shared memory, so a clipboard owner that hangs in a render
+// can never stop it. A capture that runs out of time (its renders over the
+// budget, or the clipboard held too long) is cut short: the helper is
+// ended, which frees the clipboard, and the formats read so far are kept.
+// A large copy is taken over from the shared memory on a thread of its
+// own, so that the program's thread goes on answering meanwhile. Main
+// thread only.
 class TSystemPageClipboard final : public TPageModelClipboard {
 public:
   // aHelperPath: the executable that serves "-capture"; empty for this one.
