@@ -23,6 +23,8 @@ constexpr UINT HelperEndedMessage = WM_APP + 2;
 constexpr UINT OwnerAnsweredMessage = WM_APP + 3;
 constexpr UINT CollectedMessage = WM_APP + 4;
 constexpr UINT_PTR TimeCheckTimer = 1;
+constexpr UINT_PTR StartHelperTimer = 2;
+constexpr UINT StartHelperDelay = 300;
 // How often a capture's time is checked, and how long a read may last
 // before its clipboard owner is pinged and, once a command waits behind it,
 // may be cut short.
@@ -214,11 +216,27 @@ private:
 
 TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
     : fHelperPath(aHelperPath.empty() ? ModulePath() : std::move(aHelperPath)) {
-  // The helper is started by the first capture (at start-up, the one of
-  // what the clipboard holds, right after the tray icon): starting a
-  // process takes the program's thread 40-60 ms under Wine, which would
-  // otherwise delay the tray icon.
   CreateMessageWindow();
+  // Started a moment later, once the program's thread is idle (at
+  // start-up, in the pause after the update check), so that the first copy
+  // does not wait for it: starting a process takes the program's thread
+  // 40-60 ms under Wine, which would otherwise delay the start-up card and
+  // the tray icon. A capture before then starts it itself.
+  CheckWin32(::SetTimer(fWindow.Get(), StartHelperTimer, StartHelperDelay, nullptr) != 0,
+             "SetTimer");
+}
+
+void TSystemPageClipboard::StartHelperSoon() {
+  ::KillTimer(fWindow.Get(), StartHelperTimer);
+  if (fProcess || fInFlight)
+    return;
+  try {
+    StartHelper();
+  } catch (const std::exception &) {
+    // Tried again by the first copy, which reports what stops it.
+    TraceDroppedError();
+    StopHelper();
+  }
 }
 
 TSystemPageClipboard::~TSystemPageClipboard() {
@@ -251,6 +269,10 @@ LRESULT TSystemPageClipboard::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aL
     }
     if (aMsg == OwnerAnsweredMessage) {
       fOwnerPingOutstanding = false;
+      return 0;
+    }
+    if (aMsg == WM_TIMER && aWParam == StartHelperTimer) {
+      StartHelperSoon();
       return 0;
     }
     if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 // The system clipboard for the pages model. Reading is done by the capture
-// helper process, started by the first capture and kept running between
+// helper process, started soon after this object and kept running between
 // copies; the program's thread only hands out requests and takes the
 // formats from shared memory, so a clipboard owner that hangs in a render
 // can never stop it. A capture that runs out of time (its renders over the
@@ -47,6 +47,7 @@ private:
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void CreateMessageWindow();
   void StartHelper();
+  void StartHelperSoon();
   void StopHelper();
   void HelperDone();
   void HelperEnded();
