@@ -391,16 +391,21 @@ std::string Times(double aValue, double aBaseline) {
   return buffer;
 }
 
-// Packing runs in the background: memory is read once it has stopped
-// falling for half a second (at most 15 s).
+// Packing runs in the background, and only once the program has been quiet
+// for a moment after the last copy: memory is read once it has stopped
+// falling for a whole second (at most 20 s), since the first pieces of
+// that work (a page that went back on the clipboard meanwhile, entries
+// the history gave up) free nothing.
 double SettledPrivateBytes(TProgram &aProgram) {
   double bytes = static_cast<double>(aProgram.PrivateBytes());
-  for (int wait = 0; wait < 30; ++wait) {
+  int still = 0;
+  for (int wait = 0; wait < 40; ++wait) {
     Pause(500ms);
     const double now = static_cast<double>(aProgram.PrivateBytes());
-    if (now > bytes - 64 * 1024)
-      return std::min(bytes, now);
-    bytes = now;
+    still = now > bytes - 64 * 1024 ? still + 1 : 0;
+    bytes = std::min(bytes, now);
+    if (still == 2)
+      return bytes;
   }
   return bytes;
 }
