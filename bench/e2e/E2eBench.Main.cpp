@@ -391,11 +391,10 @@ std::string Times(double aValue, double aBaseline) {
   return buffer;
 }
 
-// Packing runs in the background, and only once the program has been quiet
-// for a moment after the last copy: memory is read once it has stopped
-// falling for a whole second (at most 20 s), since the first pieces of
-// that work (a page that went back on the clipboard meanwhile, entries
-// the history gave up) free nothing.
+// Packing runs in the background: memory is read once it has stopped
+// falling for a whole second (at most 20 s), since some pieces of that
+// work (a page that went back on the clipboard meanwhile, entries the
+// history gave up) free nothing.
 double SettledPrivateBytes(TProgram &aProgram) {
   double bytes = static_cast<double>(aProgram.PrivateBytes());
   int still = 0;

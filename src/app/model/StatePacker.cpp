@@ -50,24 +50,15 @@ void TStatePacker::Release() {
   {
     const std::lock_guard<std::mutex> lock(fLock);
     fHeld = false;
-    fQuietFrom = std::chrono::steady_clock::now() + QuietTime;
   }
   fWake.notify_one();
 }
 
 // Worker: false when the packer stops.
-bool TStatePacker::WaitUntilQuiet() {
+bool TStatePacker::WaitWhileHeld() {
   std::unique_lock<std::mutex> lock(fLock);
-  for (;;) {
-    if (fStop)
-      return false;
-    if (fHeld)
-      fWake.wait(lock);
-    else if (std::chrono::steady_clock::now() < fQuietFrom)
-      fWake.wait_until(lock, fQuietFrom);
-    else
-      return true;
-  }
+  fWake.wait(lock, [this] { return fStop.load() || !fHeld; });
+  return !fStop;
 }
 
 bool TStatePacker::Handed(const TClipboardState &aState) const {
@@ -100,8 +91,8 @@ void TStatePacker::Work() {
     try {
       // Held by this job alone: its slot has moved on, so packing it is
       // wasted (a burst of page switches would otherwise queue up).
-      if (WaitUntilQuiet() && job.UseCount() > 1)
-        packed = TClipboardStateContainer::Pack(job, [this] { return WaitUntilQuiet(); });
+      if (WaitWhileHeld() && job.UseCount() > 1)
+        packed = TClipboardStateContainer::Pack(job, [this] { return WaitWhileHeld(); });
     } catch (const std::exception &) {
       // That snapshot stays unpacked; it is still whole.
       TraceDroppedError();

@@ -4,7 +4,6 @@
 #include "shared/WindowBinding.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -21,14 +20,14 @@
 // result is still wanted.
 //
 // Packing keeps out of a copy's way: while one is taken (Hold) the worker
-// starts nothing and pauses the packing in progress at its next piece, and
-// it goes on only once the program has been quiet for QuietTime. A
+// starts nothing and pauses the packing in progress at its next piece. A
 // priority below normal alone does not do it: on a machine with a second
 // core the deflate runs beside the copy and competes for memory bandwidth.
+// It waits for no quiet time after a copy: the program's own page switches
+// make clipboard changes too, and a wait that each of them restarted kept
+// a backlog of large copies unpacked for as long as switches went on.
 class TStatePacker {
 public:
-  static constexpr std::chrono::milliseconds QuietTime{250};
-
   // aOriginal is the snapshot handed to Pack; aPacked its packed copy, or an
   // empty handle when packing it saves too little (or failed, or nobody
   // held aOriginal any more when its turn came).
@@ -46,8 +45,7 @@ public:
   // Queues aState; one that is queued, being packed or waiting to be handed
   // back is not queued again.
   void Pack(const TClipboardState &aState);
-  // Main thread: a copy is being taken / is over (Release starts the
-  // quiet time).
+  // Main thread: a copy is being taken / is over.
   void Hold();
   void Release();
   // Whether aState was handed to Pack and its result has not come back.
@@ -61,7 +59,7 @@ private:
   void HandBack();
   void Work();
   bool TakeJob(TClipboardState &aJob);
-  bool WaitUntilQuiet();
+  bool WaitWhileHeld();
 
   TPacked fPacked;
   TWindowHandle fWindow;
@@ -72,7 +70,6 @@ private:
   std::condition_variable fWake;
   std::deque<TClipboardState> fQueue;
   bool fHeld = false;
-  std::chrono::steady_clock::time_point fQuietFrom;
   std::vector<std::pair<TClipboardState, TClipboardState>> fResults;
   std::atomic<bool> fStop{false};
   std::atomic<std::size_t> fFinished{0};
