@@ -42,7 +42,7 @@ TClipboardStateContainer::MakePacked(const TClipboardStateContainer &aFrom,
 }
 
 TClipboardState TClipboardStateContainer::Pack(const TClipboardState &aState,
-                                               const std::atomic<bool> *aStop) {
+                                               const TPackGate &aGate) {
   const TClipboardStateContainer &from = aState();
   if (from.fPackedOrigin)
     return TAutoPtr::Make(MakePacked(from, from.fPackedOrigin));
@@ -50,11 +50,11 @@ TClipboardState TClipboardStateContainer::Pack(const TClipboardState &aState,
     return {};
   auto content = std::make_shared<TPackedContent>();
   {
-    TDeflateStream deflater(aStop);
+    TDeflateStream deflater(aGate);
     try {
       from.SaveToStream(deflater);
     } catch (const EPackingStopped &) {
-      // handled: the program is closing; the snapshot stays as it is
+      // handled: given up (the program is closing); the snapshot stays as it is
       return {};
     }
     content->StreamSize = deflater.Written();

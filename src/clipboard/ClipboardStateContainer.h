@@ -2,6 +2,7 @@
 
 #include "clipboard/ClipboardFormatState.h"
 #include "clipboard/ClipboardStream.File.h"
+#include "clipboard/ClipboardStream.Packed.h"
 #include "shared/AutoPtr.h"
 
 #include <atomic>
@@ -112,10 +113,9 @@ public:
   // empty handle when aState is packed already, smaller than
   // MinimumPackedSize, or deflates to more than three quarters of its
   // stream encoding. A snapshot that was unpacked gets its deflated bytes
-  // back without deflating. Any thread; setting aStop makes it give up early
-  // (empty handle).
-  static TClipboardState Pack(const TClipboardState &aState,
-                              const std::atomic<bool> *aStop = nullptr);
+  // back without deflating. Any thread; aGate is asked before each piece
+  // of the deflate and may wait there, or give up (empty handle).
+  static TClipboardState Pack(const TClipboardState &aState, const TPackGate &aGate = {});
   // aState when it is not packed, else a new unpacked snapshot of it, which
   // keeps the deflated bytes it came from so that packing it again costs
   // nothing (PacksAtOnce).

@@ -31,8 +31,8 @@ struct TDeflateStream::TState {
   z_stream Stream{};
 };
 
-TDeflateStream::TDeflateStream(const std::atomic<bool> *aStop)
-    : fState(std::make_unique<TState>()), fStop(aStop) {
+TDeflateStream::TDeflateStream(TPackGate aGate)
+    : fState(std::make_unique<TState>()), fGate(std::move(aGate)) {
   const int result = ::deflateInit(&fState->Stream, PackLevel);
   if (result == Z_MEM_ERROR)
     throw std::bad_alloc();
@@ -58,7 +58,7 @@ void TDeflateStream::Write(const void *aBuffer, std::size_t aCount) {
   const auto *next = static_cast<const std::uint8_t *>(aBuffer);
   std::size_t left = aCount;
   while (left > 0) {
-    if (fStop && fStop->load())
+    if (fGate && !fGate())
       throw EPackingStopped();
     const uInt piece = ChunkOf(left);
     fState->Stream.next_in = next;

@@ -5,16 +5,21 @@
 
 #include "clipboard/ClipboardStream.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 struct TPackedContent;
 
-// The packing was asked to stop (the program is closing).
+// Asked before each piece of a packing, on the packing thread: it may wait
+// (while the program needs the processor more) and returns false to give
+// the packing up (the program is closing).
+using TPackGate = std::function<bool()>;
+
+// The packing was given up through its gate.
 class EPackingStopped : public std::runtime_error {
 public:
   EPackingStopped() : std::runtime_error("Packing stopped") {}
@@ -23,9 +28,10 @@ public:
 // A write-only stream that deflates what is written to it.
 class TDeflateStream final : public TStream {
 public:
-  // With aStop set, the next Write throws EPackingStopped, so that a large
-  // snapshot does not hold up the program's end.
-  explicit TDeflateStream(const std::atomic<bool> *aStop = nullptr);
+  // aGate is asked before each piece of input; when it says no, Write
+  // throws EPackingStopped, so that a large snapshot neither holds up the
+  // program's end nor keeps on while a copy is being taken.
+  explicit TDeflateStream(TPackGate aGate = {});
   ~TDeflateStream() override;
   TDeflateStream(const TDeflateStream &) = delete;
   TDeflateStream &operator=(const TDeflateStream &) = delete;
@@ -47,7 +53,7 @@ private:
   void Deflate(int aFlush);
 
   std::unique_ptr<TState> fState;
-  const std::atomic<bool> *fStop;
+  TPackGate fGate;
   std::size_t fWritten = 0;
   std::vector<std::uint8_t> fDeflated;
 };

@@ -99,4 +99,28 @@ TEST_F(PackedPages, NewContentOfASlotIsKeptOverItsOldContentPackedMeanwhile) {
   EXPECT_EQ(L"saved", TModelRig::Text(fRig.Model.Page(0)));
 }
 
+// A copy being taken keeps packing out of its way: nothing is packed while
+// it lasts; then the waiting work is done.
+TEST(StatePacker, WaitsWhileACopyIsTakenThenPacks) {
+  std::vector<TClipboardState> results;
+  TStatePacker packer(
+      [&](const TClipboardState &, const TClipboardState &aPacked) { results.push_back(aPacked); });
+  auto container = std::make_unique<TClipboardStateContainer>();
+  const std::wstring text = LargeText(41);
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(text.c_str());
+  container->Add(std::make_unique<TClipboardFormatState>(
+      static_cast<WORD>(CF_UNICODETEXT), L"",
+      TBytes(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))));
+  const TClipboardState state = TAutoPtr::Make(std::move(container));
+
+  packer.Hold();
+  packer.Pack(state);
+  EXPECT_FALSE(Harness::WaitUntil([&] { return packer.Finished() > 0; }, 500ms))
+      << "packed while a copy was taken";
+  packer.Release();
+  ASSERT_TRUE(Harness::WaitUntil([&] { return !results.empty(); }, 5000ms));
+  ASSERT_TRUE(results[0] && results[0]().IsPacked());
+  EXPECT_EQ(text, TModelRig::Text(results[0]));
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/capture/CaptureStreams.h"
 #include "clipboard/ClipboardSession.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <new>
@@ -20,7 +21,10 @@ constexpr const wchar_t *WindowClass = L"PagekeepCaptureClient";
 constexpr UINT HelperDoneMessage = WM_APP + 1;
 constexpr UINT HelperEndedMessage = WM_APP + 2;
 constexpr UINT OwnerAnsweredMessage = WM_APP + 3;
+constexpr UINT CollectedMessage = WM_APP + 4;
 constexpr UINT_PTR TimeCheckTimer = 1;
+constexpr UINT_PTR StartHelperTimer = 2;
+constexpr UINT StartHelperDelay = 300;
 // How often a capture's time is checked, and how long a read may last
 // before its clipboard owner is pinged and, once a command waits behind it,
 // may be cut short.
@@ -36,6 +40,11 @@ constexpr DWORD RequestLimit = static_cast<DWORD>(HoldLimit.count()) + 2000;
 constexpr std::chrono::milliseconds PutPatience{20};
 // How long the clipboard's owner may take to answer before a page switch.
 constexpr UINT OwnerAnswerTime = 50;
+// A copy of this many bytes or more is taken over on a thread of its own:
+// copying out of shared memory into fresh memory runs at about 100 MB/s
+// under Wine, so half a MiB is already several milliseconds, and a copy
+// of 50 MiB would stop the program's thread for half a second.
+constexpr std::size_t CollectAsideFrom = 512 * 1024;
 
 std::wstring FormatDisplayName(UINT aFormat) {
   std::wstring name = aFormat <= 0xFFFF
@@ -122,6 +131,63 @@ TSystemPageClipboard::TSegmentReader::Segment(std::int32_t aIndex) {
   return {true, static_cast<std::uint8_t *>(segment.View.Get()), segment.Size};
 }
 
+// One capture's formats taken over from the helper's mappings. The slots
+// are copied out of the block and every mapping they name is opened here
+// first, so that the taking needs neither the block nor the helper any
+// more: a mapping stays while a view of it is open.
+struct TSystemPageClipboard::TCollection {
+  struct TEntry {
+    UINT Format = 0;
+    std::int32_t State = ssPending;
+    std::int32_t LeftOut = 0;
+    std::int32_t Segment = 0;
+    std::size_t Offset = 0;
+    std::size_t Size = 0;
+    std::unique_ptr<TClipboardFormatState> Taken;
+    TLeftOutReason Reason = TLeftOutReason::lrUnreadable;
+    // No room for the view or the data: taken again on the program's
+    // thread once the history has given memory back.
+    bool NeedsMemory = false;
+  };
+
+  TCollection(std::wstring aBlockName, std::int32_t aRequest, bool aCut)
+      : Segments(std::move(aBlockName), aRequest), Cut(aCut) {}
+
+  TSegmentReader Segments;
+  std::vector<TEntry> Entries;
+  bool Cut;
+  std::size_t Bytes = 0;
+  std::atomic<bool> Done{false};
+
+  static void TakeEntry(TEntry &aEntry, TSegmentReader &aSegments);
+};
+
+// Any thread, one at a time per reader.
+void TSystemPageClipboard::TCollection::TakeEntry(TEntry &aEntry, TSegmentReader &aSegments) {
+  aEntry.NeedsMemory = false;
+  aEntry.Reason = TLeftOutReason::lrUnreadable;
+  try {
+    const TSegmentReader::TSpan segment = aSegments.Segment(aEntry.Segment);
+    if (!segment.Exists)
+      return;
+    if (!segment.Data) {
+      aEntry.NeedsMemory = true;
+      return;
+    }
+    if (aEntry.Offset > segment.Size || aEntry.Size > segment.Size - aEntry.Offset)
+      return;
+    TSpanStream stream(segment.Data + aEntry.Offset, aEntry.Size);
+    aEntry.Taken = TClipboardStateContainer::LoadFormatFromStream(stream);
+  } catch (const std::bad_alloc &) {
+    // No room for the data: the history gives some back, and the format is
+    // read again.
+    TraceDroppedError();
+    aEntry.NeedsMemory = true;
+  } catch (const std::exception &) {
+    TraceDroppedError();
+  }
+}
+
 // A wait of the thread pool that posts a message to the client's window;
 // unregistered (waiting for a callback that runs) when it goes.
 class TSystemPageClipboard::TRegisteredWait {
@@ -151,7 +217,19 @@ private:
 TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
     : fHelperPath(aHelperPath.empty() ? ModulePath() : std::move(aHelperPath)) {
   CreateMessageWindow();
-  // Started now, so that the first copy does not wait for it.
+  // Started a moment later, once the program's thread is idle (at
+  // start-up, in the pause after the update check), so that the first copy
+  // does not wait for it: starting a process takes the program's thread
+  // 40-60 ms under Wine, which would otherwise delay the start-up card and
+  // the tray icon. A capture before then starts it itself.
+  CheckWin32(::SetTimer(fWindow.Get(), StartHelperTimer, StartHelperDelay, nullptr) != 0,
+             "SetTimer");
+}
+
+void TSystemPageClipboard::StartHelperSoon() {
+  ::KillTimer(fWindow.Get(), StartHelperTimer);
+  if (fProcess || fInFlight)
+    return;
   try {
     StartHelper();
   } catch (const std::exception &) {
@@ -164,6 +242,8 @@ TSystemPageClipboard::TSystemPageClipboard(std::wstring aHelperPath)
 TSystemPageClipboard::~TSystemPageClipboard() {
   fListener = nullptr;
   StopHelper();
+  if (fCollector.joinable())
+    fCollector.join();
 }
 
 void TSystemPageClipboard::CreateMessageWindow() {
@@ -183,8 +263,16 @@ LRESULT TSystemPageClipboard::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aL
       HelperEnded();
       return 0;
     }
+    if (aMsg == CollectedMessage) {
+      CollectionTaken();
+      return 0;
+    }
     if (aMsg == OwnerAnsweredMessage) {
       fOwnerPingOutstanding = false;
+      return 0;
+    }
+    if (aMsg == WM_TIMER && aWParam == StartHelperTimer) {
+      StartHelperSoon();
       return 0;
     }
     if (aMsg == WM_TIMER && aWParam == TimeCheckTimer) {
@@ -279,22 +367,56 @@ void TSystemPageClipboard::HurryCapture() {
 }
 
 void TSystemPageClipboard::HelperDone() {
-  if (!fInFlight || fCutResult || fBlock->Done.load() != fRequest)
+  if (!fInFlight || fCutResult || fCollection || fBlock->Done.load() != fRequest)
     return;
-  ::KillTimer(fWindow.Get(), TimeCheckTimer);
   TCaptureResult result;
   result.Status = static_cast<TCaptureStatus>(fBlock->Status.load());
   result.Sequence = fBlock->Sequence.load();
+  std::unique_ptr<TCollection> collection;
   if (result.Status == TCaptureStatus::csCaptured)
-    result.State = Collect(false);
-  // The helper frees its mappings now that their formats are here.
+    collection = BeginCollection(false);
+  // The helper frees its mappings: those of this copy stay open here.
   fBlock->Command.store(cmRelease);
   ::SetEvent(fWake.Get());
+  if (collection && collection->Bytes >= CollectAsideFrom) {
+    // The time check stays on: it also sees the collection done should
+    // the posted message be lost.
+    fCollection = std::move(collection);
+    fCollectedResult = std::move(result);
+    fCollector = std::thread([collection = fCollection.get(), window = fWindow.Get()] {
+      TakeFormats(*collection);
+      collection->Done.store(true);
+      ::PostMessageW(window, CollectedMessage, 0, 0);
+    });
+    return;
+  }
+  ::KillTimer(fWindow.Get(), TimeCheckTimer);
+  if (collection) {
+    TakeFormats(*collection);
+    result.State = FinishCollection(*collection);
+  }
   fInFlight = false;
   Deliver(std::move(result));
 }
 
+void TSystemPageClipboard::CollectionTaken() {
+  if (!fCollection || !fCollection->Done.load())
+    return;
+  fCollector.join();
+  ::KillTimer(fWindow.Get(), TimeCheckTimer);
+  const std::unique_ptr<TCollection> collection = std::move(fCollection);
+  TCaptureResult result = std::move(*fCollectedResult);
+  fCollectedResult.reset();
+  fInFlight = false;
+  result.State = FinishCollection(*collection);
+  Deliver(std::move(result));
+}
+
 void TSystemPageClipboard::CheckTime() {
+  if (fCollection) {
+    CollectionTaken();
+    return;
+  }
   if (!fInFlight || fCutResult)
     return;
   if (fBlock->InRender.load() &&
@@ -354,13 +476,22 @@ void TSystemPageClipboard::CutShort() {
     result.Status = TCaptureStatus::csSecret;
   else {
     result.Status = TCaptureStatus::csCaptured;
-    result.State = Collect(true);
+    const std::unique_ptr<TCollection> collection = BeginCollection(true);
+    TakeFormats(*collection);
+    result.State = FinishCollection(*collection);
   }
   fCutResult = std::move(result);
   ::TerminateProcess(fProcess.Get(), 1);
 }
 
 void TSystemPageClipboard::HelperEnded() {
+  // What the helper wrote is open here: its end does not stop the taking.
+  if (fCollection) {
+    StopHelper();
+    CheckWin32(::SetTimer(fWindow.Get(), TimeCheckTimer, TimeCheckPeriod, nullptr) != 0,
+               "SetTimer");
+    return;
+  }
   std::optional<TCaptureResult> result = std::move(fCutResult);
   fCutResult.reset();
   const bool wasInFlight = fInFlight;
@@ -380,63 +511,64 @@ void TSystemPageClipboard::Deliver(TCaptureResult aResult) {
     fListener->CaptureFinished(std::move(aResult));
 }
 
-TClipboardState TSystemPageClipboard::Collect(bool aCut) {
-  auto container = std::make_unique<TClipboardStateContainer>(fApplication);
+// Main thread: the slots as the helper left them, every mapping they name
+// opened and mapped.
+std::unique_ptr<TSystemPageClipboard::TCollection>
+TSystemPageClipboard::BeginCollection(bool aCut) {
+  auto collection = std::make_unique<TCollection>(fBlockName, fRequest, aCut);
   const int count = fBlock->FormatCount.load();
-  TSegmentReader segments(fBlockName, fRequest);
+  collection->Entries.resize(static_cast<std::size_t>(std::max(count, 0)));
   for (int i = 0; i < count; ++i) {
     const TSlot &slot = fBlock->Slots[i];
-    const UINT format = slot.Format.load();
-    const std::int32_t state = slot.State.load();
-    if (state == ssRead) {
-      TLeftOutReason reason = TLeftOutReason::lrUnreadable;
-      std::unique_ptr<TClipboardFormatState> taken = TakeFormat(i, segments, reason);
-      if (taken)
-        container->Add(std::move(taken));
-      else
-        container->AddLeftOut({FormatDisplayName(format), reason});
-    }
-    if (const std::int32_t reason = slot.LeftOut.load(); reason > 0)
-      container->AddLeftOut({FormatDisplayName(format), static_cast<TLeftOutReason>(reason - 1)});
-    else if (state == ssPending && aCut)
-      container->AddLeftOut({FormatDisplayName(format), TLeftOutReason::lrRenderTimedOut});
+    TCollection::TEntry &entry = collection->Entries[static_cast<std::size_t>(i)];
+    entry.Format = slot.Format.load();
+    entry.State = slot.State.load();
+    entry.LeftOut = slot.LeftOut.load();
+    if (entry.State != ssRead)
+      continue;
+    entry.Segment = slot.Segment.load();
+    entry.Offset = slot.Offset.load();
+    entry.Size = slot.Size.load();
+    collection->Bytes += entry.Size;
+    collection->Segments.Segment(entry.Segment);
   }
-  return TAutoPtr::Make(std::move(container));
+  return collection;
 }
 
-// Null when the format cannot be taken (aReason says why); when memory runs
-// out, the history gives up its oldest entries first, never this copy.
-std::unique_ptr<TClipboardFormatState>
-TSystemPageClipboard::TakeFormat(int aIndex, TSegmentReader &aSegments, TLeftOutReason &aReason) {
-  aReason = TLeftOutReason::lrUnreadable;
-  const TSlot &slot = fBlock->Slots[aIndex];
-  const std::size_t offset = slot.Offset.load();
-  const std::size_t size = slot.Size.load();
-  for (;;) {
-    const TSegmentReader::TSpan segment = aSegments.Segment(slot.Segment.load());
-    if (!segment.Exists)
-      return nullptr;
-    if (segment.Data) {
-      if (offset > segment.Size || size > segment.Size - offset)
-        return nullptr;
-      try {
-        TSpanStream stream(segment.Data + offset, size);
-        return TClipboardStateContainer::LoadFormatFromStream(stream);
-      } catch (const std::bad_alloc &) {
-        // No room for the data: the history gives some back below, and the
-        // format is read again.
-        TraceDroppedError();
-      } catch (const std::exception &) {
-        TraceDroppedError();
-        return nullptr;
+// Any thread: copies each format read out of its mapping.
+void TSystemPageClipboard::TakeFormats(TCollection &aCollection) {
+  for (TCollection::TEntry &entry : aCollection.Entries)
+    if (entry.State == ssRead)
+      TCollection::TakeEntry(entry, aCollection.Segments);
+}
+
+// Main thread: the snapshot, in the clipboard's order. A format that found
+// no memory is read again after the history has given some back, oldest
+// entries first, never this copy.
+TClipboardState TSystemPageClipboard::FinishCollection(TCollection &aCollection) {
+  auto container = std::make_unique<TClipboardStateContainer>(fApplication);
+  for (TCollection::TEntry &entry : aCollection.Entries) {
+    if (entry.State == ssRead) {
+      while (entry.NeedsMemory) {
+        if (!fListener || !fListener->ReleaseMemory()) {
+          entry.NeedsMemory = false;
+          entry.Reason = TLeftOutReason::lrNoMemory;
+          break;
+        }
+        TCollection::TakeEntry(entry, aCollection.Segments);
       }
+      if (entry.Taken)
+        container->Add(std::move(entry.Taken));
+      else
+        container->AddLeftOut({FormatDisplayName(entry.Format), entry.Reason});
     }
-    // No room for the view or for the data in the address space.
-    if (!fListener || !fListener->ReleaseMemory()) {
-      aReason = TLeftOutReason::lrNoMemory;
-      return nullptr;
-    }
+    if (entry.LeftOut > 0)
+      container->AddLeftOut(
+          {FormatDisplayName(entry.Format), static_cast<TLeftOutReason>(entry.LeftOut - 1)});
+    else if (entry.State == ssPending && aCollection.Cut)
+      container->AddLeftOut({FormatDisplayName(entry.Format), TLeftOutReason::lrRenderTimedOut});
   }
+  return TAutoPtr::Make(std::move(container));
 }
 
 // Clipboard writes

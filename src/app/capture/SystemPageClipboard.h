@@ -8,14 +8,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 // The system clipboard for the pages model. Reading is done by the capture
-// helper process, which stays running between copies; the program's thread
-// only hands out requests and takes the formats from shared memory, so a
-// clipboard owner that hangs in a render can never stop it. A capture that
-// runs out of time (its renders over the budget, or the clipboard held too
-// long) is cut short: the helper is ended, which frees the clipboard, and
-// the formats read so far are kept. Main thread only.
+// helper process, started soon after this object and kept running between
+// copies; the program's thread only hands out requests and takes the
+// formats from shared memory, so a clipboard owner that hangs in a render
+// can never stop it. A capture that runs out of time (its renders over the
+// budget, or the clipboard held too long) is cut short: the helper is
+// ended, which frees the clipboard, and the formats read so far are kept.
+// A large copy is taken over from the shared memory on a thread of its
+// own, so that the program's thread goes on answering meanwhile. Main
+// thread only.
 class TSystemPageClipboard final : public TPageModelClipboard {
 public:
   // aHelperPath: the executable that serves "-capture"; empty for this one.
@@ -36,11 +41,13 @@ public:
 private:
   class TRegisteredWait;
   class TSegmentReader;
+  struct TCollection;
   friend struct TWindowBinding<TSystemPageClipboard>;
 
   LRESULT HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   void CreateMessageWindow();
   void StartHelper();
+  void StartHelperSoon();
   void StopHelper();
   void HelperDone();
   void HelperEnded();
@@ -48,9 +55,10 @@ private:
   void PingClipboardOwner();
   bool TimeIsUp() const;
   void CutShort();
-  TClipboardState Collect(bool aCut);
-  std::unique_ptr<TClipboardFormatState> TakeFormat(int aIndex, TSegmentReader &aSegments,
-                                                    TLeftOutReason &aReason);
+  std::unique_ptr<TCollection> BeginCollection(bool aCut);
+  static void TakeFormats(TCollection &aCollection);
+  TClipboardState FinishCollection(TCollection &aCollection);
+  void CollectionTaken();
   void Deliver(TCaptureResult aResult);
 
   std::wstring fHelperPath;
@@ -81,4 +89,9 @@ private:
   // A capture cut short is handed over once the helper has gone, so that
   // the clipboard is free again for the commands waiting behind it.
   std::optional<TCaptureResult> fCutResult;
+  // A large capture being taken over on fCollector; its result waits here
+  // until the thread has posted that it is done.
+  std::unique_ptr<TCollection> fCollection;
+  std::optional<TCaptureResult> fCollectedResult;
+  std::thread fCollector;
 };

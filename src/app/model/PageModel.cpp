@@ -188,6 +188,7 @@ bool TPageModel::RunFirstWork() {
     }
     fCaptureInFlight = true;
     fView.CaptureUnderWay(true);
+    fPacker.Hold();
     try {
       fClipboard.BeginCapture(work.Kind == TWorkKind::wkCopy);
     } catch (const std::exception &) {
@@ -195,6 +196,7 @@ bool TPageModel::RunFirstWork() {
       TraceDroppedError();
       fCaptureInFlight = false;
       fView.CaptureUnderWay(false);
+      fPacker.Release();
       WaitForClipboard();
       return false;
     }
@@ -284,6 +286,7 @@ void TPageModel::ResetBusyWait() {
 void TPageModel::CaptureFinished(TCaptureResult aResult) {
   fCaptureInFlight = false;
   fView.CaptureUnderWay(false);
+  fPacker.Release();
   if (fWork.empty())
     return;
   const bool copy = fWork.front().Kind == TWorkKind::wkCopy;

@@ -41,6 +41,26 @@ void TStatePacker::Pack(const TClipboardState &aState) {
   fWake.notify_one();
 }
 
+void TStatePacker::Hold() {
+  const std::lock_guard<std::mutex> lock(fLock);
+  fHeld = true;
+}
+
+void TStatePacker::Release() {
+  {
+    const std::lock_guard<std::mutex> lock(fLock);
+    fHeld = false;
+  }
+  fWake.notify_one();
+}
+
+// Worker: false when the packer stops.
+bool TStatePacker::WaitWhileHeld() {
+  std::unique_lock<std::mutex> lock(fLock);
+  fWake.wait(lock, [this] { return fStop.load() || !fHeld; });
+  return !fStop;
+}
+
 bool TStatePacker::Handed(const TClipboardState &aState) const {
   return std::find(fHanded.begin(), fHanded.end(), aState.Get()) != fHanded.end();
 }
@@ -71,8 +91,8 @@ void TStatePacker::Work() {
     try {
       // Held by this job alone: its slot has moved on, so packing it is
       // wasted (a burst of page switches would otherwise queue up).
-      if (job.UseCount() > 1)
-        packed = TClipboardStateContainer::Pack(job, &fStop);
+      if (WaitWhileHeld() && job.UseCount() > 1)
+        packed = TClipboardStateContainer::Pack(job, [this] { return WaitWhileHeld(); });
     } catch (const std::exception &) {
       // That snapshot stays unpacked; it is still whole.
       TraceDroppedError();

@@ -18,6 +18,14 @@
 // message window of its own. The worker only reads the snapshots it was
 // given; whoever made the request decides, on the main thread, whether the
 // result is still wanted.
+//
+// Packing keeps out of a copy's way: while one is taken (Hold) the worker
+// starts nothing and pauses the packing in progress at its next piece. A
+// priority below normal alone does not do it: on a machine with a second
+// core the deflate runs beside the copy and competes for memory bandwidth.
+// It waits for no quiet time after a copy: the program's own page switches
+// make clipboard changes too, and a wait that each of them restarted kept
+// a backlog of large copies unpacked for as long as switches went on.
 class TStatePacker {
 public:
   // aOriginal is the snapshot handed to Pack; aPacked its packed copy, or an
@@ -37,6 +45,9 @@ public:
   // Queues aState; one that is queued, being packed or waiting to be handed
   // back is not queued again.
   void Pack(const TClipboardState &aState);
+  // Main thread: a copy is being taken / is over.
+  void Hold();
+  void Release();
   // Whether aState was handed to Pack and its result has not come back.
   bool Handed(const TClipboardState &aState) const;
   // Results the worker has made so far (any thread); tests wait on it.
@@ -48,6 +59,7 @@ private:
   void HandBack();
   void Work();
   bool TakeJob(TClipboardState &aJob);
+  bool WaitWhileHeld();
 
   TPacked fPacked;
   TWindowHandle fWindow;
@@ -57,6 +69,7 @@ private:
   mutable std::mutex fLock;
   std::condition_variable fWake;
   std::deque<TClipboardState> fQueue;
+  bool fHeld = false;
   std::vector<std::pair<TClipboardState, TClipboardState>> fResults;
   std::atomic<bool> fStop{false};
   std::atomic<std::size_t> fFinished{0};
