@@ -17,9 +17,11 @@ void TMainForm::CaptureUnderWay(bool aUnderWay) {
 }
 
 // The next window is made as soon as the last one has closed, so that an
-// opening finds it made.
+// opening finds it made. This runs inside the closing window's message, so
+// nothing may be thrown from here: when the message cannot be posted (a full
+// queue) the next opening makes its window itself.
 void TMainForm::PagesWindowClosed() {
-  CheckWin32(::PostMessageW(Handle(), PreparePagesWindowMessage, 0, 0) != FALSE, "PostMessageW");
+  ::PostMessageW(Handle(), PreparePagesWindowMessage, 0, 0);
 }
 
 void TMainForm::PreparePagesWindow() {
