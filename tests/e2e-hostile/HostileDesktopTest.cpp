@@ -1,11 +1,14 @@
 // The real Pagekeep.exe beside programs that misbehave with the clipboard:
-// one that holds it, one that renders slowly, one that never renders, and
+// one that holds it, one that renders slowly (answering other programs
+// meanwhile, or not), one that never renders, and
 // copies marked as not to be recorded.
 #include "PagekeepDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace {
@@ -57,7 +60,18 @@ struct TSourceCase {
   // The source hangs in its render: its window cannot give up the clipboard
   // (which a page switch asks of it) until the source is ended.
   bool Hangs;
+  // The formats it renders late are kept with the copy.
+  bool RenderedFormatsKept = false;
 };
+
+// What the source renders late, as kept with its copy.
+std::optional<std::string> RenderedLate(int aNumber) {
+  const UINT format = RegisterFormat(L"Pagekeep Hostile Slow " + std::to_wstring(aNumber));
+  const std::optional<TBytes> data = ClipboardFormatData(format);
+  if (!data)
+    return std::nullopt;
+  return std::string(data->begin(), std::find(data->begin(), data->end(), std::uint8_t{0}));
+}
 
 class HostileSources : public HostileDesktopTest,
                        public testing::WithParamInterface<TSourceCase> {};
@@ -88,6 +102,10 @@ TEST_P(HostileSources, SwitchIsCarriedOutAndTheCopyKept) {
   EXPECT_FALSE(ClipboardText().has_value()) << "page 3 is empty";
   EXPECT_EQ(L"Page 0", fApp().Press(VK_NUMPAD0));
   EXPECT_EQ(text, ClipboardOrNone());
+  if (c.RenderedFormatsKept) {
+    EXPECT_EQ("rendered late", RenderedLate(1).value_or("<none>"));
+    EXPECT_EQ("rendered late", RenderedLate(2).value_or("<none>"));
+  }
   if (!c.Hangs) {
     // (An ended source's offered formats go from the clipboard: under Wine
     // a change of its own, recorded again.)
@@ -101,6 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HostileSources,
     testing::Values(TSourceCase{"HoldsOneAndAHalfSeconds", L"hold", 1500, 5000ms, 0, false},
                     TSourceCase{"HoldsTenSeconds", L"hold", 10000, 15000ms, 0, false},
+                    // Three seconds of rendering, past the budget, by a program that
+                    // answers meanwhile: it is working, not stuck, and the whole copy
+                    // is kept (the hold limit still bounds it).
+                    TSourceCase{"RendersSlowlyAnswering", L"answering", 1500, 8000ms, 0, false,
+                                true},
                     TSourceCase{"RendersSlowly", L"slow", 30000, 4000ms, 2, true},
                     TSourceCase{"NeverRenders", L"never", 0, 4000ms, 2, true}),
     [](const auto &aInfo) { return std::string(aInfo.param.Name); });

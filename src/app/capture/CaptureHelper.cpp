@@ -168,12 +168,17 @@ bool TCaptureHelper::OpenClipboardWithin(std::chrono::milliseconds aPatience) {
 // taken again after each read, so that the program does not take it for
 // another copy.
 HANDLE TCaptureHelper::Render(UINT aFormat) {
+  const std::uint32_t render = fBlock->RenderNumber.load() + 1;
   const DWORD start = ::GetTickCount();
   fBlock->RenderStartTick.store(start);
+  fBlock->RenderNumber.store(render);
   fBlock->InRender.store(1);
   const HANDLE handle = ::GetClipboardData(aFormat);
   fBlock->InRender.store(0);
-  fBlock->RenderSpent.fetch_add(::GetTickCount() - start);
+  // The owner cannot change while the clipboard is held open.
+  const bool hasOwner = ::GetClipboardOwner() != nullptr;
+  fBlock->RenderSpent.fetch_add(
+      CountedRenderTime(*fBlock, render, start, ::GetTickCount(), hasOwner));
   fBlock->Sequence.store(::GetClipboardSequenceNumber());
   return handle;
 }

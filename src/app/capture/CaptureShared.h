@@ -61,7 +61,15 @@ struct TBlock {
   std::atomic<std::uint32_t> OpenedTick;
   std::atomic<std::int32_t> InRender;
   std::atomic<std::uint32_t> RenderStartTick;
-  // Milliseconds spent in finished GetClipboardData calls of this copy.
+  // Counts the GetClipboardData calls, so that an answer of the clipboard's
+  // owner is told to the read it came during (see CountedRenderTime).
+  std::atomic<std::uint32_t> RenderNumber;
+  // Set by the program: the read during which the owner last answered a
+  // ping, and when that ping was sent.
+  std::atomic<std::uint32_t> AnsweredRender;
+  std::atomic<std::uint32_t> AnsweredPingTick;
+  // Milliseconds of finished GetClipboardData calls of this copy that count
+  // against the render budget.
   std::atomic<std::uint32_t> RenderSpent;
   TSlot Slots[MaxFormats];
 };
@@ -75,6 +83,27 @@ inline std::wstring DoneEventName(const std::wstring &aBlockName) {
 inline std::wstring SegmentMappingName(const std::wstring &aBlockName, std::int32_t aRequest,
                                        std::int32_t aSegment) {
   return aBlockName + L".R" + std::to_wstring(aRequest) + L".S" + std::to_wstring(aSegment);
+}
+
+// The part of read aRender (begun at aStart, lasting until aNow) that counts
+// against the render budget. Only the clipboard's owner can render, and while
+// it renders it answers nothing; the rest of a read's time is the system
+// bringing the data over (under Wine, a 48 MB picture takes a second or more
+// to reach another process on a busy machine). So without an owner nothing
+// counts, and with one only the time since the last ping it answered during
+// this read. The hold limit still bounds the whole copy.
+inline DWORD CountedRenderTime(const TBlock &aBlock, std::uint32_t aRender, DWORD aStart,
+                               DWORD aNow, bool aHasOwner) {
+  if (!aHasOwner)
+    return 0;
+  DWORD from = aStart;
+  if (aBlock.AnsweredRender.load() == aRender) {
+    const DWORD answered = aBlock.AnsweredPingTick.load();
+    // Tick differences, so that the count's wrap after 49 days does no harm.
+    if (answered - aStart <= aNow - aStart)
+      from = answered;
+  }
+  return aNow - from;
 }
 
 // The helper's command line argument, followed by the block's name.

@@ -268,7 +268,7 @@ LRESULT TSystemPageClipboard::HandleMessage(UINT aMsg, WPARAM aWParam, LPARAM aL
       return 0;
     }
     if (aMsg == OwnerAnsweredMessage) {
-      fOwnerPingOutstanding = false;
+      OwnerAnsweredPing();
       return 0;
     }
     if (aMsg == WM_TIMER && aWParam == StartHelperTimer) {
@@ -438,11 +438,23 @@ void TSystemPageClipboard::PingClipboardOwner() {
   const HWND owner = ::GetClipboardOwner();
   if (!owner)
     return;
+  const DWORD tick = ::GetTickCount();
   if (::SendMessageCallbackW(owner, WM_NULL, 0, 0, OwnerAnswered,
                              reinterpret_cast<ULONG_PTR>(fWindow.Get()))) {
     fOwnerPingOutstanding = true;
-    fOwnerPingTick = ::GetTickCount();
+    fOwnerPingTick = tick;
+    fOwnerPingRender = fBlock->RenderNumber.load();
   }
+}
+
+// An owner that answered was not rendering when the ping came: the read it
+// came during counts against the budget only from then on.
+void TSystemPageClipboard::OwnerAnsweredPing() {
+  fOwnerPingOutstanding = false;
+  if (!fInFlight || !fBlock->InRender.load() || fBlock->RenderNumber.load() != fOwnerPingRender)
+    return;
+  fBlock->AnsweredPingTick.store(fOwnerPingTick);
+  fBlock->AnsweredRender.store(fOwnerPingRender);
 }
 
 bool TSystemPageClipboard::TimeIsUp() const {
@@ -454,13 +466,16 @@ bool TSystemPageClipboard::TimeIsUp() const {
     return true;
   if (!fBlock->InRender.load())
     return false;
-  const DWORD rendering = now - fBlock->RenderStartTick.load();
+  const DWORD start = fBlock->RenderStartTick.load();
+  const DWORD rendering = now - start;
   // Without an owner, or with one that answers, nothing is stuck in a
   // render: the read goes on within the budget.
   if (fHurried && rendering >= HurriedRenderGrace && fOwnerPingOutstanding &&
       now - fOwnerPingTick >= OwnerStuckAfter)
     return true;
-  return fBlock->RenderSpent.load() + rendering >= static_cast<DWORD>(RenderBudget.count());
+  const DWORD counted = CountedRenderTime(*fBlock, fBlock->RenderNumber.load(), start, now,
+                                          ::GetClipboardOwner() != nullptr);
+  return fBlock->RenderSpent.load() + counted >= static_cast<DWORD>(RenderBudget.count());
 }
 
 // What was read is taken while the helper still holds it; then the helper is

@@ -5,6 +5,7 @@
 #include "shared/Handles.h"
 #include "shared/WindowBinding.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,7 @@ private:
   void HelperEnded();
   void CheckTime();
   void PingClipboardOwner();
+  void OwnerAnsweredPing();
   bool TimeIsUp() const;
   void CutShort();
   std::unique_ptr<TCollection> BeginCollection(bool aCut);
@@ -83,6 +85,7 @@ private:
   // answered, and when it went.
   bool fOwnerPingOutstanding = false;
   DWORD fOwnerPingTick = 0;
+  std::uint32_t fOwnerPingRender = 0;
   std::int32_t fRequest = 0;
   DWORD fRequestTick = 0;
   TActiveApplication fApplication;

@@ -3,6 +3,8 @@
 //   hold <ms>    keeps the clipboard open that long after copying;
 //   slow <ms>    offers two more formats by delayed rendering and takes that
 //                long to render each;
+//   answering <ms>  the same, answering other programs' messages meanwhile
+//                (as a program whose render waits on other work does);
 //   never        offers them and hangs for ever when asked to render.
 // It sets the named event once the copy is made (and, for hold, the
 // clipboard is held). Usage: pagekeep-hostile-source <mode> <ms> <event> <text>
@@ -17,6 +19,7 @@
 namespace {
 
 DWORD gRenderTime = 0;
+bool gAnswerWhileRendering = false;
 
 bool OpenWithin(HWND aOwner, DWORD aMilliseconds) {
   const ULONGLONG deadline = ::GetTickCount64() + aMilliseconds;
@@ -50,11 +53,25 @@ UINT SlowFormat(int aNumber) {
   return ::RegisterClipboardFormatW((L"Pagekeep Hostile Slow " + std::to_wstring(aNumber)).c_str());
 }
 
+// Waits aMilliseconds, handling the messages other threads send meanwhile.
+void WaitAnswering(DWORD aMilliseconds) {
+  const ULONGLONG deadline = ::GetTickCount64() + aMilliseconds;
+  for (ULONGLONG now = ::GetTickCount64(); now < deadline; now = ::GetTickCount64()) {
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE,
+                                  0);
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 LRESULT CALLBACK OwnerProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   if (aMsg == WM_RENDERFORMAT) {
     if (gRenderTime == INFINITE)
       ::Sleep(INFINITE);
-    ::Sleep(gRenderTime);
+    if (gAnswerWhileRendering)
+      WaitAnswering(gRenderTime);
+    else
+      ::Sleep(gRenderTime);
     const char rendered[] = "rendered late";
     SetBlock(static_cast<UINT>(aWParam), rendered, sizeof(rendered));
     return 0;
@@ -125,6 +142,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return Hold(time, ready, argv[4]);
   if (mode == L"slow")
     return Delayed(time, ready, argv[4]);
+  if (mode == L"answering") {
+    gAnswerWhileRendering = true;
+    return Delayed(time, ready, argv[4]);
+  }
   if (mode == L"never")
     return Delayed(INFINITE, ready, argv[4]);
   return 2;
