@@ -25,7 +25,8 @@ static void PumpMessages() {
   }
 }
 
-bool WaitUntil(const std::function<bool()> &aCondition, std::chrono::milliseconds aTimeout) {
+bool WaitUntil(const std::function<bool()> &aCondition, std::chrono::milliseconds aTimeout,
+               std::chrono::milliseconds aPeriod) {
   const auto deadline = std::chrono::steady_clock::now() + aTimeout;
   for (;;) {
     if (aCondition())
@@ -33,7 +34,7 @@ bool WaitUntil(const std::function<bool()> &aCondition, std::chrono::millisecond
     if (std::chrono::steady_clock::now() >= deadline)
       return false;
     PumpMessages();
-    std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(aPeriod);
   }
 }
 

@@ -21,10 +21,10 @@ using namespace std::chrono_literals;
 // Full path of a file beside the running executable (build/bin).
 std::wstring BesideThisExe(const std::wstring &aFileName);
 
-// Polls aCondition until it holds or aTimeout passes; pumps this thread's
-// messages meanwhile so clipboard ownership keeps answering.
-bool WaitUntil(const std::function<bool()> &aCondition,
-               std::chrono::milliseconds aTimeout = 5000ms);
+// Polls aCondition every aPeriod until it holds or aTimeout passes; pumps
+// this thread's messages meanwhile so clipboard ownership keeps answering.
+bool WaitUntil(const std::function<bool()> &aCondition, std::chrono::milliseconds aTimeout = 5000ms,
+               std::chrono::milliseconds aPeriod = 10ms);
 
 // Lets every message already posted to this thread run, and no more: posts a
 // marker to a window of the harness and pumps until it arrives (modal loops
