@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -121,8 +122,9 @@ void TClipboardFormatState::RestoreData() const {
     RestoreBitmap();
   else if (fFormat == CF_ENHMETAFILE)
     RestoreEnhMetaFile();
-  else
-    RestoreGlobalBlock();
+  else if (RestoreBlock(fFormat, fData.size(),
+                        [this](void *aTo) { std::memcpy(aTo, fData.data(), fData.size()); }))
+    throw std::bad_alloc(); // the only reason RestoreBlock gives
 }
 
 void TClipboardFormatState::RestoreBitmap() const {
@@ -135,19 +137,27 @@ void TClipboardFormatState::RestoreEnhMetaFile() const {
   SetClipboardHandle(CF_ENHMETAFILE, metaFile);
 }
 
-// A block that cannot be allocated or locked (a discarded block) is the
-// system being out of memory.
-void TClipboardFormatState::RestoreGlobalBlock() const {
-  TGlobalHandle block(gGlobalAllocator.load()(GMEM_MOVEABLE | GMEM_DDESHARE, fData.size()));
+// A block that cannot be allocated or locked (a discarded block), or that the
+// clipboard refuses, is the system being out of memory.
+std::optional<TLeftOutReason>
+TClipboardFormatState::RestoreBlock(WORD aFormat, std::size_t aSize,
+                                    const std::function<void(void *)> &aFill) {
+  TGlobalHandle block(gGlobalAllocator.load()(GMEM_MOVEABLE | GMEM_DDESHARE, aSize));
   if (!block)
-    throw std::bad_alloc();
-  try {
-    TGlobalLock lock(block.Get());
-    std::memcpy(lock.Data(), fData.data(), fData.size());
-  } catch (const std::runtime_error &) {
-    throw std::bad_alloc();
+    return TLeftOutReason::lrNoMemory;
+  {
+    std::optional<TGlobalLock> lock;
+    try {
+      lock.emplace(block.Get());
+    } catch (const std::runtime_error &) {
+      return TLeftOutReason::lrNoMemory; // handled: the reason says it
+    }
+    aFill(lock->Data());
   }
-  SetClipboardHandle(fFormat, block);
+  if (!::SetClipboardData(aFormat, block.Get()))
+    return TLeftOutReason::lrNoMemory;
+  block.Detach();
+  return std::nullopt;
 }
 
 std::wstring TClipboardFormatState::ToString() const {

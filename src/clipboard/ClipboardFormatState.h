@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,11 @@ public:
   // Returns why the data could not be put back (too large, no memory, data
   // that does not decode), or nothing when it was put back or skipped.
   std::optional<TLeftOutReason> Restore() const;
+  // Puts aSize bytes back as block format aFormat, written by aFill straight
+  // into the memory handed to the clipboard. aFill is not called when the
+  // memory cannot be had (the reason is returned); its own errors propagate.
+  static std::optional<TLeftOutReason> RestoreBlock(WORD aFormat, std::size_t aSize,
+                                                    const std::function<void(void *)> &aFill);
 
   // "Format: <id> (<name>)\r\nSize: <bytes>".
   std::wstring ToString() const;
@@ -61,7 +67,6 @@ private:
   void RestoreData() const;
   void RestoreBitmap() const;
   void RestoreEnhMetaFile() const;
-  void RestoreGlobalBlock() const;
 
   WORD fFormat = 0;
   std::wstring fName;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <optional>
 #include <stdexcept>
 
 void TClipboardStateContainer::Add(std::unique_ptr<TClipboardFormatState> aFormat) {
@@ -45,7 +46,13 @@ void WriteFormat(TTaggedWriter &aWriter, const TClipboardFormatState &aFormat) {
   aWriter.WriteBytes(aFormat.Data().data(), aFormat.Data().size());
 }
 
-std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
+struct TRecordHead {
+  WORD Format;
+  std::wstring Name;
+  std::size_t Size;
+};
+
+TRecordHead ReadRecordHead(TTaggedReader &aReader) {
   const std::int32_t id = aReader.ReadInteger();
   if (id < 0 || id > 0xFFFF)
     throw EInvalidPropertyValue();
@@ -56,10 +63,45 @@ std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
   // Checked before allocating, so a corrupt size cannot ask for gigabytes.
   if (size > aReader.Remaining())
     throw EStreamReadError();
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+  return {static_cast<WORD>(id), std::move(name), static_cast<std::size_t>(size)};
+}
+
+std::unique_ptr<TClipboardFormatState> ReadRecordData(TTaggedReader &aReader, TRecordHead aHead) {
+  std::vector<std::uint8_t> data(aHead.Size);
   aReader.ReadBytes(data.data(), data.size());
-  return std::make_unique<TClipboardFormatState>(static_cast<WORD>(id), std::move(name),
+  return std::make_unique<TClipboardFormatState>(aHead.Format, std::move(aHead.Name),
                                                  std::move(data));
+}
+
+std::unique_ptr<TClipboardFormatState> ReadFormat(TTaggedReader &aReader) {
+  return ReadRecordData(aReader, ReadRecordHead(aReader));
+}
+
+// Passes over a record's data that is not put back.
+void SkipBytes(TTaggedReader &aReader, std::size_t aCount) {
+  std::uint8_t scratch[4096];
+  while (aCount > 0) {
+    const std::size_t piece = std::min(aCount, sizeof scratch);
+    aReader.ReadBytes(scratch, piece);
+    aCount -= piece;
+  }
+}
+
+// One record of a packed snapshot onto the open clipboard. A block is
+// inflated straight into the memory handed to the clipboard: one pass over
+// its bytes, none into a format of its own first.
+std::optional<TLeftOutReason> RestoreRecord(TTaggedReader &aReader, TRecordHead aHead) {
+  if (aHead.Size == 0 || !TClipboardFormatState::IsKeptAsBlock(aHead.Format))
+    return ReadRecordData(aReader, std::move(aHead))->Restore();
+  bool filled = false;
+  const std::optional<TLeftOutReason> reason =
+      TClipboardFormatState::RestoreBlock(aHead.Format, aHead.Size, [&](void *aTo) {
+        filled = true;
+        aReader.ReadBytes(aTo, aHead.Size);
+      });
+  if (!filled)
+    SkipBytes(aReader, aHead.Size);
+  return reason;
 }
 
 } // namespace
@@ -204,12 +246,31 @@ TClipboardState CaptureClipboardState(bool aDetectApplication) {
   return TAutoPtr::Make(std::move(container));
 }
 
+// A packed snapshot goes on the clipboard from its deflated bytes, unless
+// reading it has unpacked it already; it stays packed.
 std::vector<TLeftOutFormat> RestoreClipboardState(const TClipboardState &aState) {
   TClipboardSession session;
   CheckWin32(::EmptyClipboard() != FALSE, "EmptyClipboard");
+  if (!aState().HoldsUnpackedFormats())
+    return aState().RestorePackedFormats();
   std::vector<TLeftOutFormat> skipped;
   for (const TClipboardFormatState &format : aState())
     if (const std::optional<TLeftOutReason> reason = format.Restore())
       skipped.push_back({FormatDisplayName(format.Format(), format.Name()), *reason});
+  return skipped;
+}
+
+std::vector<TLeftOutFormat> TClipboardStateContainer::RestorePackedFormats() const {
+  TInflateStream stream(*fPacked);
+  TTaggedReader reader(stream);
+  std::vector<TLeftOutFormat> skipped;
+  const std::int32_t count = reader.ReadInteger();
+  for (std::int32_t i = 0; i < count; ++i) {
+    TRecordHead head = ReadRecordHead(reader);
+    const std::wstring name = FormatDisplayName(head.Format, head.Name);
+    if (const std::optional<TLeftOutReason> reason = RestoreRecord(reader, std::move(head)))
+      skipped.push_back({name, *reason});
+  }
+  reader.Finish();
   return skipped;
 }

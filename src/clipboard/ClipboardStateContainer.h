@@ -146,6 +146,11 @@ public:
   static std::vector<std::uint8_t> FormatRecordHead(WORD aFormat, const std::wstring &aName,
                                                     std::size_t aDataSize);
 
+  // Puts a packed snapshot's formats on the clipboard, which the caller
+  // holds open and has emptied, straight from its deflated bytes; returns
+  // the formats that could not be put back. A damaged stream throws.
+  std::vector<TLeftOutFormat> RestorePackedFormats() const;
+
 private:
   const TItems &Items() const;
   void UnpackItems() const;

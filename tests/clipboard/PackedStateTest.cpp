@@ -117,8 +117,10 @@ TEST_P(PackedState, PacksOnlyWhatShrinksAndGivesItBackByteExact) {
   EXPECT_FALSE(repacked().HoldsUnpackedFormats());
   EXPECT_TRUE(Saved(original()) == Saved(repacked()));
 
-  // On the real clipboard as its original would be.
+  // On the real clipboard as its original would be, put there from the
+  // packed bytes.
   EXPECT_TRUE(RestoreClipboardState(repacked).empty());
+  EXPECT_FALSE(repacked().HoldsUnpackedFormats()) << "put back without unpacking it";
   for (const TClipboardFormatState &format : original()) {
     if (format.Data().empty() || !TClipboardFormatState::IsKeptAsBlock(format.Format()))
       continue;
@@ -178,6 +180,39 @@ TEST(PackedContent, DamagedBytesAreAReadError) {
     TBytes all(good.StreamSize + 1);
     EXPECT_THROW(damaged.Read(all.data(), all.size()), EStreamReadError) << name;
   }
+}
+
+} // namespace
+
+namespace {
+
+constexpr std::size_t RefusedSize = 65536;
+
+HGLOBAL WINAPI RefusingOneSize(UINT aFlags, SIZE_T aBytes) {
+  return aBytes == RefusedSize ? nullptr : ::GlobalAlloc(aFlags, aBytes);
+}
+
+// A format the system has no memory for is left out of a packed snapshot's
+// restore, and the formats behind it in the packed bytes still come back
+// whole (its bytes are passed over, not taken for the next record).
+TEST(PackedStateRestore, AFormatWithoutMemoryIsLeftOutAndTheRestComeBack) {
+  const TBytes text = TextBlock(Harness::VariedText(200000, 7));
+  const TClipboardState packed = TClipboardStateContainer::Pack(
+      Snapshot({{static_cast<WORD>(PrivateFormat()), L"Pagekeep Test Private",
+                 Harness::RandomBytes(RefusedSize, 8)},
+                {CF_UNICODETEXT, L"", text}}));
+  ASSERT_TRUE(packed);
+  SetGlobalAllocator(RefusingOneSize);
+  const std::vector<TLeftOutFormat> skipped = RestoreClipboardState(packed);
+  SetGlobalAllocator(nullptr);
+  ASSERT_EQ(1u, skipped.size());
+  EXPECT_EQ(L"Pagekeep Test Private", skipped[0].Name);
+  EXPECT_EQ(TLeftOutReason::lrNoMemory, skipped[0].Reason);
+  EXPECT_FALSE(ReadBlock(PrivateFormat()).has_value());
+  const std::optional<TBytes> read = ReadBlock(CF_UNICODETEXT);
+  ASSERT_TRUE(read.has_value());
+  ASSERT_GE(read->size(), text.size());
+  EXPECT_TRUE(std::equal(text.begin(), text.end(), read->begin()));
 }
 
 } // namespace

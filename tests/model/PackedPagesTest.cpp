@@ -49,13 +49,18 @@ TEST_F(PackedPages, PageLeavingTheClipboardIsPackedThenDescribedAndPutBack) {
   EXPECT_FALSE(fRig.Model.Page(0)().HoldsUnpackedFormats())
       << "what the card unpacked is dropped again";
 
+  // Put back from its packed bytes; read in place while on the clipboard,
+  // and the packer leaves what was read alone.
   fRig.Model.SetActivePage(0);
   EXPECT_EQ(text, TModelRig::ClipboardText());
-  EXPECT_FALSE(fRig.Model.Page(0)().IsPacked());
+  EXPECT_FALSE(fRig.Model.Page(0)().HoldsUnpackedFormats()) << "put back without unpacking";
+  EXPECT_EQ(text, TModelRig::Text(fRig.Model.Page(0)));
+  ASSERT_TRUE(Harness::PumpUntilIdle());
+  EXPECT_TRUE(fRig.Model.Page(0)().HoldsUnpackedFormats()) << "on the clipboard: kept as read";
   EXPECT_EQ(L"Page", fRig.View.Calls.back());
 }
 
-TEST_F(PackedPages, HistoryEntryIsPackedAndShownUnpacked) {
+TEST_F(PackedPages, HistoryEntryIsPackedAndShownFromItsPackedBytes) {
   const std::wstring older = LargeText(21);
   fRig.Copy(older);
   fRig.Copy(LargeText(22));
@@ -65,8 +70,10 @@ TEST_F(PackedPages, HistoryEntryIsPackedAndShownUnpacked) {
 
   fRig.Model.StepHistory(-1);
   EXPECT_EQ(older, TModelRig::ClipboardText());
-  EXPECT_FALSE(fRig.Model.History()[0]().IsPacked()) << "shown: on the clipboard";
+  EXPECT_EQ(older, TModelRig::Text(fRig.Model.History()[0]));
   EXPECT_TRUE(PackedSoon([&] { return fRig.Model.Page(0); })) << "the page left the clipboard";
+  EXPECT_TRUE(fRig.Model.History()[0]().HoldsUnpackedFormats())
+      << "shown: on the clipboard, kept as read";
   fRig.Model.StepHistory(1);
   EXPECT_TRUE(PackedSoon([&] { return fRig.Model.History()[0]; }));
   EXPECT_EQ(older, TModelRig::Text(fRig.Model.History()[0]));

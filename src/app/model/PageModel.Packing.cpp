@@ -39,8 +39,8 @@ void TPageModel::PackSlot(TClipboardState &aSlot) {
     aSlot = TClipboardStateContainer::Repack(aSlot);
     return;
   }
-  // A page that was unpacked to go on the clipboard still has its deflated
-  // bytes: no trip to the worker.
+  // An unpacked copy of a packed snapshot still has its deflated bytes: no
+  // trip to the worker.
   if (state.PacksAtOnce()) {
     aSlot = TClipboardStateContainer::Pack(aSlot);
     return;

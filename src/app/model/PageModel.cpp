@@ -363,10 +363,9 @@ void TPageModel::PutTextAlone() {
 }
 
 void TPageModel::SwitchPage(int aValue) {
-  TClipboardState &page = fPages.at(static_cast<std::size_t>(aValue));
-  const TClipboardState unpacked = TClipboardStateContainer::Unpack(page);
-  PutOnClipboard(unpacked);
-  page = unpacked;
+  // A packed page goes on the clipboard from its packed bytes and stays
+  // packed (its card reads it in place).
+  PutOnClipboard(fPages.at(static_cast<std::size_t>(aValue)));
   if (fActiveHistoryPage < 0)
     fActiveHistoryPage = 0;
   fActivePage = aValue;
@@ -385,9 +384,7 @@ void TPageModel::StepToHistory(int aValue) {
   TClipboardState &shown = aValue == 0
                                ? fPages[static_cast<std::size_t>(fActivePage)]
                                : fHistory[fHistory.size() - static_cast<std::size_t>(-aValue)];
-  const TClipboardState unpacked = TClipboardStateContainer::Unpack(shown);
-  PutOnClipboard(unpacked);
-  shown = unpacked;
+  PutOnClipboard(shown);
   if (aValue == 0) {
     fActiveHistoryPage = 0;
     fView.ShowPageAnnounce();
